@@ -1,0 +1,47 @@
+#pragma once
+// One redraw pass: the whole picture of all channels drawn into a new image.
+//
+// Runs on the refresh thread. It reads the settings file once as a snapshot,
+// asks the catalogue for every channel's newest data, reads and draws the
+// window of each channel, and hands back the finished image with the values
+// the window keeps (window start/end, drawing size, latest-time table).
+
+#include <QImage>
+#include <QSize>
+
+#include <array>
+#include <atomic>
+#include <optional>
+
+namespace kvt::viewer {
+
+class ViewerSession;
+
+//! Number of entries of the latest-time table (the most channels shown).
+inline constexpr int kMaxChannels = 64;
+
+struct RedrawResult {
+    double windowStart = 0;      //!< epoch s, left edge of the window
+    double windowEnd = 0;        //!< epoch s, right edge of the window
+    int drawingWidth = 0;        //!< pixels
+    int drawingHeight = 0;       //!< pixels
+    //! Window start and length (s) for the title; set when at least one
+    //! channel got as far as its window (otherwise titleSet is false and the
+    //! title keeps its previous values).
+    bool titleSet = false;
+    double titleStart = 0;       //!< epoch s
+    double titleLength = 0;      //!< s (NSEC#)
+    //! Newest data time per channel: epoch s, 0 when the catalogue has none,
+    //! -1 when the channel was not asked (NAME or CH missing).
+    std::array<double, kMaxChannels> latestTimes{};
+    QImage image;                //!< the picture, drawingWidth x drawingHeight, RGB32
+};
+
+//! Runs one pass for a drawing area of drawingSize pixels (the window's client
+//! area less the status bar). Clears redrawRequested first. Returns nothing
+//! when N# or NSEC# is below 1 or the area is empty: the window then keeps its
+//! previous picture and values. Never throws.
+std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
+                                          std::atomic<bool>& redrawRequested);
+
+}  // namespace kvt::viewer
