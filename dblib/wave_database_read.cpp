@@ -1,0 +1,287 @@
+// CWaveDatabase: the interval reader and the latest-file queries.
+#include "dblib/data_file.h"
+#include "dblib/odbc_handles.h"
+#include "dblib/sql_text.h"
+#include "dblib/wave_database.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+
+namespace kvt {
+
+namespace {
+
+// A read-only data file; closed by the destructor.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path) noexcept
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~ReadOnlyFile() noexcept {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    bool ok() const noexcept { return fd_ >= 0; }
+
+    // Reads up to size bytes at position; stops early at the end of the file.
+    // False on a read error.
+    bool ReadAt(std::int64_t position, unsigned char* buffer, std::size_t size) noexcept {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd_, buffer + done, size - done,
+                                      static_cast<off_t>(position + static_cast<std::int64_t>(done)));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) break;  // the end of a short file: the rest stays zero
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+// Reads plan.count samples of dataType at plan.position of the file at path
+// into out (resized to plan.count; samples past the end of the file are 0).
+int ReadSamples(const std::string& path, int dataType, const PiecePlan& plan,
+                std::vector<float>& out) noexcept {
+    try {
+        const std::size_t count = static_cast<std::size_t>(plan.count);
+        const std::size_t size = static_cast<std::size_t>(SampleSize(dataType));
+        std::vector<unsigned char> raw(count * size, 0);
+        ReadOnlyFile file(path);
+        if (!file.ok()) return db::kFileOpenFailed;
+        if (!file.ReadAt(plan.position, raw.data(), raw.size())) return db::kFileReadFailed;
+        out.assign(count, 0.0f);
+        ConvertSamples(dataType, raw.data(), count, out.data());
+        return db::kOk;
+    } catch (const std::bad_alloc&) {
+        return db::kFileReadFailed;
+    }
+}
+
+// One row of the interval query, as bound.
+struct IntervalRow {
+    double tBegin = 0;
+    double sps = 0;
+    double tQty = 0;
+    std::int32_t dataType = 0;
+    std::int64_t fileOffset = 0;
+    char path[1024] = {};
+    SQLLEN tBeginInd = 0, spsInd = 0, tQtyInd = 0, typeInd = 0, offsetInd = 0, pathInd = 0;
+
+    bool Bind(odbc::Statement& st) {
+        return st.Bind(1, SQL_C_DOUBLE, &tBegin, 0, &tBeginInd) &&
+               st.Bind(2, SQL_C_DOUBLE, &sps, 0, &spsInd) &&
+               st.Bind(3, SQL_C_DOUBLE, &tQty, 0, &tQtyInd) &&
+               st.Bind(4, SQL_C_SLONG, &dataType, 0, &typeInd) &&
+               st.Bind(5, SQL_C_SBIGINT, &fileOffset, 0, &offsetInd) &&
+               st.Bind(6, SQL_C_CHAR, path, sizeof path, &pathInd);
+    }
+    // A row whose times, rate or type are NULL cannot describe a file.
+    bool HasValues() const {
+        return tBeginInd != SQL_NULL_DATA && spsInd != SQL_NULL_DATA && tQtyInd != SQL_NULL_DATA &&
+               typeInd != SQL_NULL_DATA && pathInd != SQL_NULL_DATA;
+    }
+    std::int64_t DataOffset() const {
+        return (offsetInd == SQL_NULL_DATA || fileOffset == 0) ? kDefaultDataOffset : fileOffset;
+    }
+};
+
+}  // namespace
+
+int CWaveDatabase::ReadInterval(std::string_view sta, std::string_view ch, std::string_view lcode,
+                                double begin, double end, std::vector<DataSegment>& out) {
+    station.assign(sta);
+    channel.assign(ch);
+    locationCode.assign(lcode);
+    timeBegin = begin;
+    timeEnd = end;
+    duration = end - begin;
+    out.clear();
+    if (!std::isfinite(begin) || !std::isfinite(end) || !(end > begin)) return db::kEmptyInterval;
+    if (!Probe()) return db::kProbeFailed;
+
+    std::vector<DataSegment> segments;
+    std::string alias;
+    int rc = Alias(alias);
+    if (rc != db::kOk) return rc;
+    odbc::Statement st(hdbc(), &lastDiagnostic_);
+    if (!st.ok()) return db::kOdbcFailed;
+    if (!st.ExecDirect(sql::IntervalQuery(schema_, station, channel, locationCode, timeBegin,
+                                          timeEnd, useTend_, alias)))
+        return db::kOdbcFailed;
+    IntervalRow row;
+    if (!row.Bind(st)) return db::kOdbcFailed;
+    for (;;) {
+        const SQLRETURN frc = st.Fetch();
+        if (frc == SQL_NO_DATA) break;
+        if (!odbc::Succeeded(frc)) {
+            // The rows read so far are still handed back, but the caller learns
+            // that the list may be incomplete.
+            rc = db::kOdbcFailed;
+            break;
+        }
+        if (!row.HasValues()) continue;
+        DataSegment seg;
+        // Catalogue values carry float noise: rates to 1/100, times to 1/10000 s.
+        seg.sps = std::floor(row.sps * 100) / 100;
+        seg.tBegin = std::floor(row.tBegin * 10000) / 10000;
+        seg.tQty = std::floor(row.tQty * 10000) / 10000;
+        seg.tEnd = seg.tBegin + seg.tQty;
+        seg.dataType = static_cast<std::int16_t>(row.dataType);
+        seg.fileOffset = row.DataOffset();
+        seg.path = row.path;
+        if (seg.dataType != row.dataType) continue;  // not a type code at all
+        segments.push_back(std::move(seg));
+    }
+    st.CloseCursor();
+
+    const std::string savedPath = filePath;
+    for (DataSegment& seg : segments) {
+        filePath = seg.path;
+        if (ReadPiece(seg) == db::kOk) out.push_back(std::move(seg));
+    }
+    filePath = savedPath;
+    return rc;
+}
+
+int CWaveDatabase::ReadPiece(DataSegment& seg) {
+    PiecePlan plan;
+    const int rc = PlanPiece(seg.tBegin, seg.tQty, seg.sps, seg.dataType, seg.fileOffset,
+                             timeBegin, timeEnd, plan);
+    if (rc != db::kOk) return rc;
+    const int read = ReadSamples(ResolveDataPath(dataDir_, filePath), seg.dataType, plan, seg.samples);
+    if (read != db::kOk) return read;
+    seg.tBegin = plan.clipStart;
+    seg.tQty = plan.length;
+    seg.count = static_cast<std::int32_t>(plan.count);
+    return db::kOk;
+}
+
+int CWaveDatabase::ReadIntervalContiguous(std::span<float> buffer) {
+    duration = timeEnd - timeBegin;
+    if (!std::isfinite(timeBegin) || !std::isfinite(timeEnd) || !(timeEnd > timeBegin))
+        return db::kEmptyInterval;
+    if (!Probe()) return db::kProbeFailed;
+    std::string alias;
+    const int rc = Alias(alias);
+    if (rc != db::kOk) return rc;
+    odbc::Statement st(hdbc(), &lastDiagnostic_);
+    if (!st.ok()) return db::kOdbcFailed;
+    if (!st.ExecDirect(sql::IntervalQuery(schema_, station, channel, locationCode, timeBegin,
+                                          timeEnd, useTend_, alias)))
+        return db::kOdbcFailed;
+    IntervalRow row;
+    if (!row.Bind(st)) return db::kOdbcFailed;
+    bool first = true;
+    for (;;) {
+        const SQLRETURN frc = st.Fetch();
+        if (frc == SQL_NO_DATA) {
+            if (first) return db::kNoIntervalRow;
+            break;
+        }
+        if (!odbc::Succeeded(frc)) {
+            if (first) return db::kOdbcFailed;
+            break;
+        }
+        first = false;
+        if (!row.HasValues()) continue;
+        PiecePlan plan;
+        if (PlanPiece(row.tBegin, row.tQty, row.sps, row.dataType, row.DataOffset(), timeBegin,
+                      timeEnd, plan) != db::kOk)
+            continue;
+        std::vector<float> samples;
+        if (ReadSamples(ResolveDataPath(dataDir_, row.path), row.dataType, plan, samples) !=
+            db::kOk)
+            continue;
+        const double start =
+            row.tBegin > timeBegin ? TolerantCeil((row.tBegin - timeBegin) * row.sps, row.sps) : 0;
+        if (!(start < static_cast<double>(buffer.size()))) continue;
+        const std::size_t at = static_cast<std::size_t>(start);
+        const std::size_t n = std::min(samples.size(), buffer.size() - at);
+        std::copy_n(samples.begin(), n, buffer.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    st.CloseCursor();
+    return db::kOk;
+}
+
+int CWaveDatabase::QueryLatestFile(LatestFile& out) {
+    out = LatestFile{};
+    odbc::Statement st(hdbc(), &lastDiagnostic_);
+    if (!st.ok()) return db::kOdbcFailed;
+    if (!st.ExecDirect(sql::LatestFileQuery(schema_, station, channel, locationCode)))
+        return db::kOdbcFailed;
+    std::int64_t foff = 0;
+    double tBegin = 0, tQty = 0;
+    char path[1024] = {};
+    SQLLEN foffInd = 0, tBeginInd = 0, tQtyInd = 0, pathInd = 0;
+    if (!st.Bind(1, SQL_C_SBIGINT, &foff, 0, &foffInd) ||
+        !st.Bind(2, SQL_C_DOUBLE, &tBegin, 0, &tBeginInd) ||
+        !st.Bind(3, SQL_C_DOUBLE, &tQty, 0, &tQtyInd) ||
+        !st.Bind(4, SQL_C_CHAR, path, sizeof path, &pathInd))
+        return db::kOdbcFailed;
+    bool first = true;
+    for (;;) {
+        const SQLRETURN frc = st.Fetch();
+        if (frc == SQL_NO_DATA) break;
+        if (!odbc::Succeeded(frc)) {
+            if (first) return db::kOdbcFailed;
+            break;
+        }
+        first = false;
+        out.path = pathInd == SQL_NULL_DATA ? std::string() : std::string(path);
+        if (foffInd != SQL_NULL_DATA && foff == kDefaultDataOffset) {
+            out.tBegin = tBeginInd == SQL_NULL_DATA ? 0 : tBegin;
+            out.tQty = tQtyInd == SQL_NULL_DATA ? 0 : tQty;
+            break;
+        }
+    }
+    st.CloseCursor();
+    return db::kOk;
+}
+
+int CWaveDatabase::QueryDataEnd(std::string_view path, bool byDate, DataEnd& out) {
+    out = DataEnd{};
+    odbc::Statement st(hdbc(), &lastDiagnostic_);
+    if (!st.ok()) return db::kOdbcFailed;
+    const std::string text =
+        byDate ? sql::DataEndByDateQuery(schema_, station, channel, locationCode, path)
+               : sql::DataEndByOffsetQuery(schema_, station, channel, locationCode, path);
+    if (!st.ExecDirect(text)) return db::kOdbcFailed;
+    std::int64_t foff = 0;
+    double sps = 0, tBegin = 0, tQty = 0;
+    std::int32_t dataType = 0;
+    SQLLEN ind[5] = {};
+    if (!st.Bind(1, SQL_C_SBIGINT, &foff, 0, &ind[0]) ||
+        !st.Bind(2, SQL_C_DOUBLE, &sps, 0, &ind[1]) ||
+        !st.Bind(3, SQL_C_DOUBLE, &tBegin, 0, &ind[2]) ||
+        !st.Bind(4, SQL_C_DOUBLE, &tQty, 0, &ind[3]) ||
+        !st.Bind(5, SQL_C_SLONG, &dataType, 0, &ind[4]))
+        return db::kOdbcFailed;
+    const SQLRETURN frc = st.Fetch();
+    if (frc == SQL_NO_DATA) return db::kNoRow;
+    if (!odbc::Succeeded(frc)) return db::kOdbcFailed;
+    st.CloseCursor();
+    for (SQLLEN& i : ind)
+        if (i == SQL_NULL_DATA) return db::kNoRow;
+    // Rows written by other programs may carry codes the reader cannot
+    // convert; their samples are 4 bytes wide.
+    const int size = SampleSize(dataType) != 0 ? SampleSize(dataType) : 4;
+    const double end = static_cast<double>(foff) + size * sps * tQty;
+    if (!std::isfinite(end) || end < 0 || end > 4.0e18) return db::kNoRow;
+    out.fileOffset = foff;
+    out.endPosition = static_cast<std::int64_t>(end);
+    if (byDate) {
+        out.tBegin = tBegin;
+        out.tQty = tQty;
+    }
+    return db::kOk;
+}
+
+}  // namespace kvt
