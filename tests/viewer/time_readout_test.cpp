@@ -29,7 +29,9 @@ TEST(CursorTime, MapsColumnsOntoTheWindow) {
     SCOPED_TRACE(c.reason);
     const std::optional<double> t = CursorTime(c.window, c.x);
     ASSERT_EQ(t.has_value(), c.expected.has_value());
-    if (t) EXPECT_DOUBLE_EQ(*t, *c.expected);
+    if (t) {
+      EXPECT_DOUBLE_EQ(*t, *c.expected);
+    }
   }
 }
 
