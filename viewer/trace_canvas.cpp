@@ -112,16 +112,24 @@ void TraceCanvas::DrawCentredText(int i, const QString& text) {
 }
 
 void TraceCanvas::DrawTrace(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
-                            int i, const AmplitudeScale& scale) {
+                            int i, const AmplitudeScale& scale, bool reducePerColumn) {
     const Band b = layout_.BandOf(i);
-    const std::vector<PathPoint> path =
-        BuildTracePath(samples, count, firstIndex, samplesInWindow, layout_, b, scale);
     const int w = image_.width();
     const int h = image_.height();
     const QRgb colour = colours::kTrace.rgb();
-    RasterisePath(path, [&](int x, int y) {
+    auto plot = [&](int x, int y) {
         if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = colour;
-    });
+    };
+    PathRasteriser<decltype(plot)&> raster(plot);
+    auto draw = [&](const PathPoint& p) { raster.Add(p); };
+    if (reducePerColumn) {
+        ColumnReducer reducer;
+        ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale,
+                          [&](const PathPoint& p) { reducer.Add(p, draw); });
+        reducer.Finish(draw);
+    } else {
+        ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale, draw);
+    }
 }
 
 void TraceCanvas::DrawLabel(int i, const QString& name, const QString& ch, const QString& lcode, double rate,

@@ -61,9 +61,11 @@ public:
     //! Draws samples[0..count) of band i with the trace pen (blue, 1 px):
     //! sample k at x index firstIndex + k while that index is below
     //! samplesInWindow. Gap markers and non-finite samples lift the pen.
-    //! Values outside the scale are clipped to it IN THE ARRAY.
+    //! Values outside the scale are clipped to it IN THE ARRAY. With
+    //! reducePerColumn, each pixel column is drawn from at most four points
+    //! (same pixels, far fewer line operations for dense traces).
     void DrawTrace(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
-                   int i, const AmplitudeScale& scale);
+                   int i, const AmplitudeScale& scale, bool reducePerColumn = false);
 
     //! Label of band i: " %-5s::%-5s::%s  " in black (red when lagging), the
     //! rate "%.2f " in the same colour or red when the rates differ, and when
