@@ -67,11 +67,14 @@ class PictureWidget : public QWidget {
   CMainFrame& frame_;
 };
 
-// Lets the refresh thread post to the window only while the window exists: destroy closes
-// the gate before the window goes, so a thread that outlives its wait posts into nothing.
-struct CMainFrame::PostGate {
+// What the window shares with its refresh thread. The thread holds its own reference, so a
+// pass that outlives the window's wait at destroy still finds everything it touches; the
+// window pointer is cleared at destroy, and posts after that go nowhere.
+struct CMainFrame::Shared {
   std::mutex lock;
-  CMainFrame* frame = nullptr;  //!< guarded by lock; null once the window is going
+  CMainFrame* frame = nullptr;     //!< guarded by lock; null once the window is going
+  std::atomic<int> drawWidth{0};   //!< picture area for the next pass, pixels
+  std::atomic<int> drawHeight{0};
 
   //! Queues work(frame) on the user-interface thread; never waits for it.
   template <typename F>
@@ -94,9 +97,9 @@ void RecordMonitors(MonitorTable& table) {
 CMainFrame::CMainFrame(FrameOptions options)
     : options_(std::move(options)),
       flags_(std::make_shared<RefreshFlags>()),
-      gate_(std::make_shared<PostGate>()) {
+      shared_(std::make_shared<Shared>()) {
   latestTimes_.fill(-1.0);
-  gate_->frame = this;
+  shared_->frame = this;
 
   const Profile settings = Profile::Load(options_.settingsPath);
   drawingFont_ = QFont(QString::fromStdString(settings.Text(keys::FontName)));
@@ -104,9 +107,9 @@ CMainFrame::CMainFrame(FrameOptions options)
 
   setWindowTitle(QStringLiteral("Varurod"));
   pictureWidget_ = new PictureWidget(*this);
-  pictureWidget_->onResize = [this](QSize size) {
-    drawWidth_ = size.width();
-    drawHeight_ = size.height();
+  pictureWidget_->onResize = [shared = shared_](QSize size) {
+    shared->drawWidth = size.width();
+    shared->drawHeight = size.height();
   };
   setCentralWidget(pictureWidget_);
 
@@ -148,9 +151,11 @@ CMainFrame::CMainFrame(FrameOptions options)
   }
 
   RefreshHooks hooks;
-  hooks.runPass = [this] { return RunPass(); };
-  hooks.setTitle = [gate = gate_](const std::string& title) {
-    gate->Post([text = QString::fromStdString(title)](CMainFrame* frame) {
+  hooks.runPass = [pass = options_.pass, flags = flags_, shared = shared_] {
+    return RunPass(pass, *flags, *shared);
+  };
+  hooks.setTitle = [shared = shared_](const std::string& title) {
+    shared->Post([text = QString::fromStdString(title)](CMainFrame* frame) {
       frame->setWindowTitle(text);
     });
   };
@@ -169,23 +174,24 @@ CMainFrame::~CMainFrame() {
   refresh_->RequestStop();
   refresh_->WaitForEnd(options_.stopWait);
   {
-    std::lock_guard<std::mutex> guard(gate_->lock);
-    gate_->frame = nullptr;
+    std::lock_guard<std::mutex> guard(shared_->lock);
+    shared_->frame = nullptr;
   }
   tipTimer_.stop();
 }
 
-std::optional<PassWindow> CMainFrame::RunPass() {
-  flags_->redrawRequested = false;
-  if (!options_.pass) return std::nullopt;
+std::optional<PassWindow> CMainFrame::RunPass(const FramePass& pass, RefreshFlags& flags,
+                                              Shared& shared) {
+  flags.redrawRequested = false;
+  if (!pass) return std::nullopt;
   std::optional<FramePicture> drawn =
-      options_.pass(QSize(drawWidth_.load(), drawHeight_.load()), flags_->redrawRequested);
+      pass(QSize(shared.drawWidth.load(), shared.drawHeight.load()), flags.redrawRequested);
   if (!drawn) return std::nullopt;
   std::optional<PassWindow> title;
   if (drawn->titleSet) title = PassWindow{drawn->titleStart, drawn->titleLength};
   // The image is implicitly shared: the copy in the posted call keeps it alive until the
   // window has taken it, whatever the refresh thread does next.
-  gate_->Post([picture = std::move(*drawn)](CMainFrame* frame) { frame->AttachPicture(picture); });
+  shared.Post([picture = std::move(*drawn)](CMainFrame* frame) { frame->AttachPicture(picture); });
   return title;
 }
 

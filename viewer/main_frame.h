@@ -105,7 +105,7 @@ class CMainFrame : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  struct PostGate;
+  struct Shared;
 
   void AttachPicture(const FramePicture& picture);
   void LayOutStatusBar();
@@ -114,17 +114,16 @@ class CMainFrame : public QMainWindow {
   void RemoveTip();
   void CheckTip();
   int MonitorSetting() const;
-  std::optional<PassWindow> RunPass();
+  static std::optional<PassWindow> RunPass(const FramePass& pass, RefreshFlags& flags,
+                                           Shared& shared);
 
   FrameOptions options_;
   std::shared_ptr<RefreshFlags> flags_;
-  std::shared_ptr<PostGate> gate_;
+  std::shared_ptr<Shared> shared_;
   QImage picture_;                                   //!< the off-screen picture painting copies
   std::array<double, kLatestTimeCount> latestTimes_;  //!< epoch seconds, -1.0 unknown
   QFont drawingFont_;
   ReadoutWindow readout_;                            //!< window of the last pass, GUI thread copy
-  std::atomic<int> drawWidth_{0};                    //!< picture area size for the next pass
-  std::atomic<int> drawHeight_{0};
   PictureWidget* pictureWidget_ = nullptr;
   std::array<QLabel*, 3> panes_{};
   QToolButton* configButton_ = nullptr;
