@@ -7,6 +7,10 @@ namespace kvt::viewer {
 std::vector<TimeMark> TimeMarkPositions(int x0, int x1, double windowStart, double windowLength) {
     std::vector<TimeMark> marks;
     if (!(windowLength > 0.0) || !std::isfinite(windowLength) || !std::isfinite(windowStart)) return marks;
+    // Beyond 2^53 s a double no longer holds every whole second, and stepping
+    // by one second would never end; no real epoch time comes near that.
+    constexpr double kLargestTime = 9007199254740992.0;
+    if (std::fabs(windowStart) + windowLength >= kLargestTime) return marks;
     const double q = static_cast<double>(x1 - x0) / windowLength;
     const bool seconds = q > 2.0;
     const bool minutes = q * 120.0 > 1.0;
@@ -31,7 +35,12 @@ int EventMarkColumn(double t, double windowStart, double windowEnd, int x0, int 
     const double span = windowEnd - windowStart;
     if (!(span > 0.0)) return x0;
     const double cut = std::floor(t * 1e4) / 1e4;
-    return static_cast<int>((cut - windowStart) * (x1 - x0) / span + x0);
+    const double x = (cut - windowStart) * (x1 - x0) / span + x0;
+    // Times far outside the window are held at a column far off the picture
+    // (the conversion of an out-of-range double to int is undefined).
+    if (!(x > -1e9)) return -1000000000;
+    if (x > 1e9) return 1000000000;
+    return static_cast<int>(x);
 }
 
 }  // namespace kvt::viewer

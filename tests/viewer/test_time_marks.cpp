@@ -54,6 +54,10 @@ TEST(TimeMarks, LongWindowsAreCheap) {
         SCOPED_TRACE(c.reason);
         EXPECT_EQ(TimeMarkPositions(1, 1201, 1700000040.0, c.length).size(), c.marks);
     }
+    // A start so large that adding a second changes nothing must not hang.
+    EXPECT_TRUE(TimeMarkPositions(1, 1201, 1e300, 60.0).empty());
+    EXPECT_TRUE(TimeMarkPositions(1, 1201, -1e17, 60.0).empty());
+    EXPECT_TRUE(TimeMarkPositions(1, 1201, NAN, 60.0).empty());
 }
 
 TEST(EventMarks, ColumnsAcrossTheWindow) {
@@ -78,6 +82,8 @@ TEST(EventMarks, ColumnsAcrossTheWindow) {
     EXPECT_EQ(EventMarkColumn(start + 0.85715, start, end, 1, 701), 1);
     EXPECT_EQ(EventMarkColumn(start + 0.8572, start, end, 1, 701), 2);
     EXPECT_EQ(EventMarkColumn(start, start, start, 1, 1201), 1);
+    EXPECT_EQ(EventMarkColumn(1e300, start, end, 1, 1201), 1000000000);
+    EXPECT_EQ(EventMarkColumn(NAN, start, end, 1, 1201), -1000000000);
 }
 
 }  // namespace
