@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+
+#include "dblib/odbc_statement.h"
 
 namespace kvt::editor {
 namespace {
@@ -49,23 +52,6 @@ class Environment {
 
  private:
   SQLHENV h_ = SQL_NULL_HENV;
-};
-
-// A statement handle on a connection, freed on scope exit.
-class Statement {
- public:
-  explicit Statement(SQLHDBC dbc) {
-    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h_))) h_ = SQL_NULL_HSTMT;
-  }
-  ~Statement() noexcept {
-    if (h_) SQLFreeHandle(SQL_HANDLE_STMT, h_);
-  }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  SQLHSTMT get() const { return h_; }
-
- private:
-  SQLHSTMT h_ = SQL_NULL_HSTMT;
 };
 
 }  // namespace
@@ -116,23 +102,22 @@ ConnectOutcome EditorConnection::Connect(const std::string& dsn, const std::stri
 
 std::optional<std::vector<std::string>> EditorConnection::ListTables() const {
   if (!hdbc_) return std::nullopt;
-  Statement stmt(static_cast<SQLHDBC>(hdbc_));
-  if (!stmt.get()) return std::nullopt;
+  OdbcStatement stmt(hdbc_);
+  if (!stmt.ok()) return std::nullopt;
   SQLCHAR type[] = "'TABLE'";
-  if (!Succeeded(SQLTables(stmt.get(), nullptr, 0, nullptr, 0, nullptr, 0, type, SQL_NTS)))
+  if (!Succeeded(SQLTables(static_cast<SQLHSTMT>(stmt.handle()), nullptr, 0, nullptr, 0, nullptr,
+                           0, type, SQL_NTS)))
     return std::nullopt;
-  std::array<SQLCHAR, 64> name{};
-  SQLLEN ind = 0;
-  if (!Succeeded(SQLBindCol(stmt.get(), 3, SQL_C_CHAR, name.data(),
-                            static_cast<SQLLEN>(name.size()), &ind)))
+  std::array<char, 64> name{};
+  std::int64_t ind = 0;
+  if (!stmt.BindText(3, name.data(), static_cast<std::int64_t>(name.size()), &ind))
     return std::nullopt;
   std::vector<std::string> tables;
-  while (Succeeded(SQLFetch(stmt.get()))) {
-    if (ind == SQL_NULL_DATA) continue;
-    tables.emplace_back(reinterpret_cast<const char*>(name.data()),
-                        strnlen(reinterpret_cast<const char*>(name.data()), name.size()));
+  while (stmt.Fetch() == FetchResult::Row) {
+    if (ind == kSqlNullData) continue;
+    tables.emplace_back(name.data(), strnlen(name.data(), name.size()));
   }
-  SQLCloseCursor(stmt.get());
+  stmt.CloseCursor();
   return tables;
 }
 
@@ -140,28 +125,23 @@ std::optional<std::vector<std::optional<std::string>>> FetchTextColumn(void* hdb
                                                                         const std::string& sql,
                                                                         size_t bufferBytes) {
   if (!hdbc || bufferBytes < 2) return std::nullopt;
-  Statement stmt(static_cast<SQLHDBC>(hdbc));
-  if (!stmt.get()) return std::nullopt;
-  if (!Succeeded(SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
-                               SQL_NTS)))
-    return std::nullopt;
-  std::vector<SQLCHAR> buf(bufferBytes);
-  SQLLEN ind = 0;
-  if (!Succeeded(SQLBindCol(stmt.get(), 1, SQL_C_CHAR, buf.data(),
-                            static_cast<SQLLEN>(buf.size()), &ind)))
+  OdbcStatement stmt(hdbc);
+  if (!stmt.ok() || !stmt.ExecDirect(sql)) return std::nullopt;
+  std::vector<char> buf(bufferBytes);
+  std::int64_t ind = 0;
+  if (!stmt.BindText(1, buf.data(), static_cast<std::int64_t>(buf.size()), &ind))
     return std::nullopt;
   std::vector<std::optional<std::string>> values;
   while (true) {
-    std::fill(buf.begin(), buf.end(), SQLCHAR{0});
-    if (!Succeeded(SQLFetch(stmt.get()))) break;
-    if (ind == SQL_NULL_DATA) {
+    std::fill(buf.begin(), buf.end(), '\0');
+    if (stmt.Fetch() != FetchResult::Row) break;
+    if (ind == kSqlNullData) {
       values.emplace_back(std::nullopt);
       continue;
     }
-    const char* text = reinterpret_cast<const char*>(buf.data());
-    values.emplace_back(std::string(text, strnlen(text, buf.size())));
+    values.emplace_back(std::string(buf.data(), strnlen(buf.data(), buf.size())));
   }
-  SQLCloseCursor(stmt.get());
+  stmt.CloseCursor();
   return values;
 }
 

@@ -1,18 +1,9 @@
 #include "editor/sitechan_queries.h"
 
+#include "dblib/odbc_statement.h"
 #include "editor/data_source_resolution.h"
 
 namespace kvt::editor {
-
-std::string QuoteSqlValue(std::string_view value) {
-  std::string out;
-  out.reserve(value.size() + 2);
-  for (char c : value) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
-}
 
 std::string StationQuery(const SitechanNames& n) {
   return "select distinct " + n.sta + " from " + n.table;
@@ -20,13 +11,13 @@ std::string StationQuery(const SitechanNames& n) {
 
 std::string ChannelQuery(const SitechanNames& n, std::string_view station) {
   return "select distinct " + n.chan + " from " + n.table + " where " + n.sta + "='" +
-         QuoteSqlValue(station) + "' order by  " + n.chan + " desc";
+         SqlQuote(station) + "' order by  " + n.chan + " desc";
 }
 
 std::string LcodeQuery(const SitechanNames& n, std::string_view station,
                        std::string_view channel) {
   return "select distinct " + n.lcode + " from " + n.table + " where " + n.sta + "='" +
-         QuoteSqlValue(station) + "' and " + n.chan + "='" + QuoteSqlValue(channel) + "'";
+         SqlQuote(station) + "' and " + n.chan + "='" + SqlQuote(channel) + "'";
 }
 
 int MatchEntry(const std::vector<std::string>& entries, std::string_view wanted) {

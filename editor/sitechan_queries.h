@@ -20,13 +20,12 @@ inline constexpr const char* kNullLcodeText = "??";
 
 //! Every station of SITECHAN.
 std::string StationQuery(const SitechanNames& n);
+//! Values are pasted between single quotes with every quote doubled.
+
 //! Channels of `station`, in descending order of the channel code.
 std::string ChannelQuery(const SitechanNames& n, std::string_view station);
 //! Location codes of `station` / `channel`.
 std::string LcodeQuery(const SitechanNames& n, std::string_view station, std::string_view channel);
-
-//! Value pasted into SQL between single quotes, with every single quote doubled.
-std::string QuoteSqlValue(std::string_view value);
 
 //! Index of the entry to select for the wanted code: the first entry that begins with `wanted`
 //! (without regard to ASCII case), searching from the second entry on and wrapping round to the
