@@ -1,0 +1,90 @@
+#pragma once
+// Test support of the database library tests: the catalogues to run against,
+// a private ODBC configuration, data files and FILELIST rows.
+//
+// When the test database servers run (KVT_TESTDB_DIR names their env file)
+// the back ends are SQLite, PostgreSQL and MariaDB; otherwise an SQLite
+// catalogue of this program's own. Extra SQLite catalogues of this program
+// (one without TEND, one that is not a database) have their own DSNs.
+
+#include "dblib/wave_database.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kvt::test {
+
+struct Backend {
+    std::string name;      //!< "sqlite", "postgresql", "mariadb"
+    std::string dsn;
+    std::string user;
+    std::string password;
+};
+
+//! The private ODBC set-up of this test program (created once).
+struct TestOdbc {
+    std::filesystem::path dir;         //!< private ODBCINI/ODBCSYSINI directory
+    std::vector<Backend> backends;     //!< catalogues with the standard schema
+    Backend noTend;                    //!< SQLite catalogue whose FILELIST has no TEND
+    Backend notADatabase;              //!< SQLite DSN whose file is not a database
+    bool servers = false;              //!< PostgreSQL and MariaDB are available
+    Backend postgres;                  //!< valid when servers
+    Backend mariadb;                   //!< valid when servers
+    Backend mariadbMixed;              //!< MariaDB catalogue with mixed-case names
+    std::string pgStop, pgStart;       //!< shell commands that stop/start PostgreSQL
+};
+
+//! Sets up (once) and returns the private ODBC configuration.
+const TestOdbc& Odbc();
+
+//! Connects db to backend b (parameters set first). Returns Connect()'s result.
+bool ConnectTo(CWaveDatabase& db, const Backend& b);
+
+//! Executes sql on hdbc; fails the current test with the diagnostic when it fails.
+bool Exec(void* hdbc, const std::string& sql);
+
+//! A temporary directory removed with its contents at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+//! Writes a data file: header block of headerSize bytes ("[KVT5.x]" text,
+//! zero padded) followed by the raw sample bytes.
+void WriteDataFile(const std::filesystem::path& path, std::size_t headerSize,
+                   const std::vector<unsigned char>& samples);
+
+//! Little-endian bytes of float samples.
+std::vector<unsigned char> FloatBytes(const std::vector<float>& values);
+
+//! One FILELIST row to insert. Null-able columns have a flag.
+struct FileRow {
+    std::string sta = "TST";
+    std::string ch = "BHZ";
+    std::string lcode;             //!< empty: NULL
+    double tBegin = 0;
+    double tQty = 0;
+    double sps = 0;
+    int dataType = 3;
+    std::int64_t foff = 512;
+    bool foffNull = false;
+    std::string cpath;
+    bool withTend = true;          //!< write TEND = TBEGIN + TQTY
+    bool tendNull = false;         //!< write TEND as NULL
+};
+
+//! Deletes every FILELIST row of the catalogue behind db.
+void ClearFileList(CWaveDatabase& db);
+//! Inserts a FILELIST row with the registry names of db.
+void InsertFileRow(CWaveDatabase& db, const FileRow& row);
+
+}  // namespace kvt::test
