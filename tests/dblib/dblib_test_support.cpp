@@ -100,7 +100,15 @@ struct Setup {
         sqliteDsn("dblib_own", dir / "own.sqlite");
         sqliteDsn("dblib_notend", dir / "notend.sqlite");
         sqliteDsn("dblib_notdb", dir / "notdb.sqlite");
-        std::ofstream(dir / "odbcinst.ini") << odbcinst;
+        // Drivers stay loaded until the process ends, so that the leak
+        // checker can still name the libraries that allocated at load time.
+        std::string pinned;
+        std::istringstream lines(odbcinst);
+        for (std::string line; std::getline(lines, line);) {
+            pinned += line + "\n";
+            if (line.rfind("[", 0) == 0) pinned += "DontDLClose=1\n";
+        }
+        std::ofstream(dir / "odbcinst.ini") << pinned;
         std::ofstream(dir / "odbc.ini") << odbcini;
         setenv("ODBCSYSINI", dir.c_str(), 1);
         setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
@@ -135,6 +143,12 @@ struct Setup {
 const TestOdbc& Odbc() {
     static Setup setup;
     return setup.odbc;
+}
+
+const Backend* FindBackend(const std::string& name) {
+    for (const Backend& b : Odbc().backends)
+        if (b.name == name) return &b;
+    return nullptr;
 }
 
 bool ConnectTo(CWaveDatabase& db, const Backend& b) {

@@ -39,6 +39,11 @@ struct TestOdbc {
 //! Sets up (once) and returns the private ODBC configuration.
 const TestOdbc& Odbc();
 
+//! Names of the back ends tests are parameterised with.
+inline const std::vector<std::string> kBackendNames{"sqlite", "postgresql", "mariadb"};
+//! The back end of that name, or null when it is not available in this run.
+const Backend* FindBackend(const std::string& name);
+
 //! Connects db to backend b (parameters set first). Returns Connect()'s result.
 bool ConnectTo(CWaveDatabase& db, const Backend& b);
 
