@@ -119,10 +119,13 @@ std::string LagText(double windowEnd, double latestTime, bool noCatalogueData,
     if (days == 0) return Format("Отставание данных %02d:%02d:%02d", hours, minutes, seconds);
     if (days == 1)
         return Format("Отставание данных %d сутки - %02d:%02d:%02d", 1, hours, minutes, seconds);
-    if (noCatalogueData)
-        return "В базе нет данных для станции - \"" + Str(name) + "\", канала - \"" + Str(ch) +
-               "\" и LCODE - \"" + Str(lcode) + "\"";
+    if (noCatalogueData) return NoDataText(name, ch, lcode);
     return Format("Отставание данных %lld суток - %02d:%02d:%02d", days, hours, minutes, seconds);
+}
+
+std::string NoDataText(std::string_view name, std::string_view ch, std::string_view lcode) {
+    return "В базе нет данных для станции - \"" + Str(name) + "\", канала - \"" + Str(ch) +
+           "\" и LCODE - \"" + Str(lcode) + "\"";
 }
 
 std::string NotDescribedText(std::string_view name, std::string_view ch, std::string_view lcode) {

@@ -72,6 +72,9 @@ PassWindow ComputeWindow(double latestMax, double utcNow, int mode, int tShift, 
 std::string LagText(double windowEnd, double latestTime, bool noCatalogueData,
                     std::string_view name, std::string_view ch, std::string_view lcode);
 
+//! Text of a channel for which the catalogue holds no data.
+std::string NoDataText(std::string_view name, std::string_view ch, std::string_view lcode);
+
 //! Text of a channel that SITECHAN does not describe.
 std::string NotDescribedText(std::string_view name, std::string_view ch, std::string_view lcode);
 

@@ -37,11 +37,24 @@ struct RedrawResult {
     QImage image;                //!< the picture, drawingWidth x drawingHeight, RGB32
 };
 
+//! Where the time of one pass went (seconds of steady clock), for the bench.
+struct PassTimings {
+    double catalogue = 0;  //!< latest-time scan, rate lookups and event-mark queries
+    double read = 0;       //!< ReadInterval: interval query and file reads
+    double filter = 0;     //!< band-pass filtering
+    double draw = 0;       //!< scaling, traces, texts, labels and marks
+    double total = 0;      //!< the whole pass
+};
+
 //! Runs one pass for a drawing area of drawingSize pixels (the window's client
 //! area less the status bar). Clears redrawRequested first. Returns nothing
 //! when N# or NSEC# is below 1 or the area is empty: the window then keeps its
 //! previous picture and values. Never throws.
 std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
                                           std::atomic<bool>& redrawRequested);
+//! The same, adding the time spent in each kind of work to *timings (may be null).
+std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
+                                          std::atomic<bool>& redrawRequested,
+                                          PassTimings* timings);
 
 }  // namespace kvt::viewer

@@ -1,0 +1,346 @@
+#include "viewer/redraw_pass.h"
+
+#include "common/profile.h"
+#include "common/settings_keys.h"
+#include "common/time_values.h"
+#include "dblib/odbc_statement.h"
+#include "viewer/amplitude_scale.h"
+#include "viewer/bandpass_filter.h"
+#include "viewer/channel_setup.h"
+#include "viewer/event_log.h"
+#include "viewer/pass_logic.h"
+#include "viewer/session_state.h"
+#include "viewer/trace_canvas.h"
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <vector>
+
+namespace kvt::viewer {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Format(const char* fmt, auto... args) {
+    int n = std::snprintf(nullptr, 0, fmt, args...);
+    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) std::snprintf(s.data(), s.size() + 1, fmt, args...);
+    return s;
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Adds the time from construction to destruction to one timing field.
+class Stopwatch {
+public:
+    explicit Stopwatch(double* field) : field_(field), start_(Clock::now()) {}
+    ~Stopwatch() {
+        if (field_)
+            *field_ += std::chrono::duration<double>(Clock::now() - start_).count();
+    }
+    Stopwatch(const Stopwatch&) = delete;
+    Stopwatch& operator=(const Stopwatch&) = delete;
+
+private:
+    double* field_;
+    Clock::time_point start_;
+};
+
+double* Field(PassTimings* t, double PassTimings::*member) { return t ? &(t->*member) : nullptr; }
+
+void ReleaseSamples(DataSegment& seg) {
+    std::vector<float>().swap(seg.samples);
+    seg.count = 0;
+}
+
+// Everything one pass shares between its channels.
+struct Pass {
+    ViewerSession& session;
+    const Profile& settings;
+    TraceCanvas& canvas;
+    PassTimings* timings;
+    PassWindow window;
+    int nsec = 0;
+    bool debug = false;
+    bool warnings = false;
+};
+
+// One channel while it is being drawn.
+struct Channel {
+    int index = 0;
+    ChannelEntry entry;
+    double rate = 0;
+    FilterSetting filter;
+    long long samplesInWindow = 0;
+};
+
+void Debug(const Pass& p, const std::string& line) {
+    if (p.debug) WriteLog(line);
+}
+
+std::vector<double> QueryEventTimes(Pass& p, const std::string& name) {
+    std::vector<double> times;
+    Stopwatch sw(Field(p.timings, &PassTimings::catalogue));
+    EnsureConnected(p.session);
+    const CDbSchema& s = p.session.state().schema;
+    OdbcStatement st(p.session.state().database.hdbc());
+    if (!st.ok()) return times;
+    double value = 0;
+    std::int64_t indicator = 0;
+    const std::string sql = EventMarksText(s.eventList.TBEGIN, s.eventList.name, s.eventList.STA,
+                                           p.window.start, p.window.end, name);
+    if (!st.BindDouble(1, &value, &indicator) || !st.ExecDirect(sql)) {
+        WriteLog(st.diagnostic());
+        return times;
+    }
+    for (;;) {
+        FetchResult r = st.Fetch();
+        if (r == FetchResult::Error) WriteLog(st.diagnostic());
+        if (r != FetchResult::Row) break;
+        if (indicator == kSqlNullData) continue;  // an event without a time has no place
+        times.push_back(TruncateDecimals(value, 4));
+    }
+    st.CloseCursor();
+    return times;
+}
+
+std::string Span(const Channel& c, double from, double to) {
+    return Format("%s::%s::%s (%.2f - %.2f)", c.entry.name.c_str(), c.entry.ch.c_str(),
+                  c.entry.lcode.c_str(), from, to);
+}
+
+std::string IncorrectTime(const Channel& c, const DataSegment& seg, const Pass& p) {
+    return Format("[WARNING]: Incorrect time. (%s::%s %0.2f - %.2f (%lld - %d))",
+                  c.entry.name.c_str(), c.entry.ch.c_str(), seg.tBegin, seg.tQty,
+                  static_cast<long long>(p.window.start), p.nsec);
+}
+
+void ApplyChannelFilter(Pass& p, const Channel& c, float* samples, std::size_t count) {
+    {
+        Stopwatch sw(Field(p.timings, &PassTimings::filter));
+        ApplyBandPass(samples, count, 1.0 / c.rate, c.filter.low, c.filter.high);
+    }
+    Debug(p, "Filter [" + c.entry.filter + "] applied (" + c.entry.name + "::" + c.entry.ch +
+                 "::" + c.entry.lcode + ")");
+}
+
+// Joinable segments: one window buffer with gap markers where nothing was read.
+void DrawWindow(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
+                const ScaleSetting& scaleSetting) {
+    const double from = p.window.start, to = p.window.start + p.nsec;
+    Debug(p, "Drawing " + Span(c, from, to));
+    const long long n = c.samplesInWindow;
+    std::vector<float> buffer(static_cast<size_t>(n > 0 ? n : 0), kGapMarker);
+    for (DataSegment& seg : segments) {
+        const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
+        if (offset < 0) {
+            WriteLog(IncorrectTime(c, seg, p));
+        } else {
+            const long long count = std::min<long long>(seg.count, static_cast<long long>(seg.samples.size()));
+            for (long long k = 0; k < count && offset + k < n; ++k)
+                buffer[static_cast<size_t>(offset + k)] = seg.samples[static_cast<size_t>(k)];
+        }
+        ReleaseSamples(seg);
+    }
+    if (c.filter.on) ApplyChannelFilter(p, c, buffer.data(), buffer.size());
+    {
+        Stopwatch sw(Field(p.timings, &PassTimings::draw));
+        AmplitudeScale scale;
+        ChooseScale(buffer.data(), buffer.size(), c.rate, scaleSetting, scale);
+        p.canvas.DrawTrace(buffer.data(), buffer.size(), 0, n, c.index, scale);
+    }
+    Debug(p, "Data drawn " + Span(c, from, to));
+}
+
+// Segments that do not join: each drawn at its own place, the automatic
+// range carrying over from one segment to the next.
+void DrawPiecewise(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
+                   const ScaleSetting& scaleSetting) {
+    AmplitudeScale scale;
+    for (DataSegment& seg : segments) {
+        Debug(p, "Drawing " + Span(c, seg.tBegin, seg.tEnd));
+        const std::size_t count =
+            std::min<std::size_t>(static_cast<std::size_t>(seg.count > 0 ? seg.count : 0),
+                                  seg.samples.size());
+        if (c.filter.on) ApplyChannelFilter(p, c, seg.samples.data(), count);
+        {
+            Stopwatch sw(Field(p.timings, &PassTimings::draw));
+            ChooseScale(seg.samples.data(), count, c.rate, scaleSetting, scale);
+        }
+        const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
+        if (offset < 0) {
+            if (p.warnings) WriteLog(IncorrectTime(c, seg, p));
+            ReleaseSamples(seg);
+            continue;
+        }
+        {
+            Stopwatch sw(Field(p.timings, &PassTimings::draw));
+            p.canvas.DrawTrace(seg.samples.data(), count, offset, c.samplesInWindow, c.index,
+                               scale);
+        }
+        ReleaseSamples(seg);
+        Debug(p, "Data drawn " + Span(c, seg.tBegin, seg.tEnd));
+    }
+}
+
+// Steps 17-21 of a channel: read, draw, event marks. Returns false when the
+// read found nothing (the channel then gets no label).
+bool ReadAndDraw(Pass& p, const Channel& c, double latestTime) {
+    const ChannelEntry& e = c.entry;
+    std::vector<DataSegment> segments;
+    try {
+        Debug(p, "Trying to read " + e.name + "::" + e.ch + "::" + e.lcode);
+        {
+            Stopwatch sw(Field(p.timings, &PassTimings::read));
+            EnsureConnected(p.session);
+            p.session.state().database.ReadInterval(e.name, e.ch, e.lcode, p.window.start,
+                                                    p.window.start + p.nsec, segments);
+        }
+        if (segments.empty()) {
+            CalendarFields t;
+            CalendarFromEpoch(latestTime, t.year, t.month, t.day, t.hour, t.minute, t.seconds);
+            const std::string text = FutureText(e.name, e.ch, e.lcode, t);
+            Debug(p, text);
+            p.canvas.DrawCentredText(c.index, Q(text));
+            return false;
+        }
+        Debug(p, "Read data " + Span(c, p.window.start, p.window.start + p.nsec));
+        const ScaleSetting scaleSetting =
+            ParseScaleSetting(ScaleTextFor(e.scale, p.settings.Text(keys::Scale)));
+
+        std::vector<SegmentSpan> spans;
+        spans.reserve(segments.size());
+        for (const DataSegment& seg : segments) spans.push_back({seg.tBegin, seg.tEnd});
+        if (!SegmentsJoinable(spans, c.rate)) {
+            Debug(p, "Overlay (or gap) found (" + e.name + "::" + e.ch + "::" + e.lcode + ")");
+            DrawPiecewise(p, c, segments, scaleSetting);
+        } else {
+            DrawWindow(p, c, segments, scaleSetting);
+        }
+        const std::vector<double> events = QueryEventTimes(p, e.name);
+        Stopwatch sw(Field(p.timings, &PassTimings::draw));
+        p.canvas.DrawEventMarks(c.index, p.window.start, p.window.end, events);
+    } catch (const std::exception&) {
+        segments.clear();
+        WriteLog(Format("Unhandled exception. %s::%s (%.2f - %.2f)", e.name.c_str(), e.ch.c_str(),
+                        p.window.start, p.window.start + p.nsec));
+    } catch (...) {
+        segments.clear();
+        WriteLog(Format("Unhandled exception. %s::%s (%.2f - %.2f)", e.name.c_str(), e.ch.c_str(),
+                        p.window.start, p.window.start + p.nsec));
+    }
+    return true;
+}
+
+// Steps 11-24 for channel i.
+void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
+                 RedrawResult& result) {
+    Channel c;
+    c.index = i;
+    c.entry = ReadChannel(p.settings, i);
+    const ChannelEntry& e = c.entry;
+    p.canvas.DrawBand(i);
+    RateLookup rl;
+    {
+        Stopwatch sw(Field(p.timings, &PassTimings::catalogue));
+        rl = LookupSampleRate(p.session, e.name, e.ch, e.lcode);
+    }
+    Debug(p, "Read SpS from SITECHAN (" + e.name + "::" + e.ch + "::" + e.lcode + ")");
+    if (rl.rate == 0) {
+        p.canvas.DrawCentredText(i, Q(NotDescribedText(e.name, e.ch, e.lcode)));
+        return;
+    }
+    bool noCatalogueData = false;
+    c.rate = rl.rate;
+    if (c.rate == -1) {
+        noCatalogueData = true;
+        c.rate = 0;
+    }
+    if (p.window.end == 0) return;  // no channel has any data and no shift
+
+    result.titleSet = true;
+    result.titleStart = p.window.start;
+    result.titleLength = p.nsec;
+    c.filter = ParseFilter(e.filter, c.rate);
+    c.samplesInWindow = static_cast<long long>(c.rate * p.nsec);
+
+    bool lagging = false;
+    const double latestTime = latest[static_cast<size_t>(i)];
+    if (c.rate <= 0) {
+        // Described, but the catalogue gives no usable rate: nothing can be
+        // placed in the window, whatever the newest data time says.
+        p.canvas.DrawCentredText(i, Q(NoDataText(e.name, e.ch, e.lcode)));
+        lagging = true;
+    } else if (p.window.start > latestTime) {
+        p.canvas.DrawCentredText(
+            i, Q(LagText(p.window.end, latestTime, noCatalogueData, e.name, e.ch, e.lcode)));
+        lagging = true;
+    } else if (!ReadAndDraw(p, c, latestTime)) {
+        return;  // data in the future: no label, no marks
+    }
+
+    Stopwatch sw(Field(p.timings, &PassTimings::draw));
+    const bool ratesDiffer = !rl.rateMatch;
+    p.canvas.DrawLabel(i, Q(e.name), Q(e.ch), Q(e.lcode),
+                       noCatalogueData ? rl.sitechanRate : c.rate, Q(e.filter), lagging,
+                       ratesDiffer);
+    if (ratesDiffer && !noCatalogueData)
+        WriteLog(Format("%-5s::%-5s::%s : SPS from FILELIST differs from SITECHAN",
+                        e.name.c_str(), e.ch.c_str(), e.lcode.c_str()));
+    p.canvas.DrawTimeMarks(i, p.window.start, p.nsec);
+}
+
+}  // namespace
+
+std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
+                                          std::atomic<bool>& redrawRequested) {
+    return RunRedrawPass(session, drawingSize, redrawRequested, nullptr);
+}
+
+std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
+                                          std::atomic<bool>& redrawRequested,
+                                          PassTimings* timings) {
+    Stopwatch total(Field(timings, &PassTimings::total));
+    redrawRequested = false;
+    try {
+        // One consistent view of the settings for the whole pass.
+        const Profile settings = Profile::Load(session.settingsPath());
+        int channels = settings.Int(keys::ChannelCount);
+        const int nsec = settings.Int(keys::WindowSeconds);
+        const int mode = settings.Int(keys::Mode);
+        if (nsec < 1 || channels < 1) return std::nullopt;
+        WriteLog("", true);
+        const int width = drawingSize.width(), height = drawingSize.height();
+        if (width <= 0 || height <= 0) return std::nullopt;
+        // The latest-time table has one entry per channel; further ones are not shown.
+        channels = std::min(channels, kMaxChannels);
+
+        TraceCanvas canvas(width, height, channels,
+                           MakeDisplayFont(Q(session.fontName), session.fontSize));
+        canvas.DrawFrame();
+
+        RedrawResult result;
+        Pass p{session, settings, canvas, timings, {}, nsec, LogIsDebug(), LogWarningsOn()};
+        double latestMax;
+        {
+            Stopwatch sw(Field(timings, &PassTimings::catalogue));
+            latestMax = ScanLatestTimes(session, settings, channels, result.latestTimes);
+        }
+        p.window = ComputeWindow(latestMax, UtcNow(), mode, settings.Int(keys::TShift), nsec);
+        result.windowStart = p.window.start;
+        result.windowEnd = p.window.end;
+        result.drawingWidth = width;
+        result.drawingHeight = height;
+        Debug(p, "Drawing started...");
+
+        for (int i = 0; i < channels; ++i) DrawChannel(p, i, result.latestTimes, result);
+        result.image = canvas.TakeImage();
+        return result;
+    } catch (...) {
+        // Only allocation failures get here; the window keeps its picture.
+        return std::nullopt;
+    }
+}
+
+}  // namespace kvt::viewer

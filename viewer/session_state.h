@@ -1,0 +1,20 @@
+#pragma once
+// The database objects of the viewer session (internal to the viewer's core).
+
+#include "common/connection_settings.h"
+#include "dblib/db_schema.h"
+#include "dblib/wave_database.h"
+#include "viewer/viewer_session.h"
+
+namespace kvt::viewer {
+
+struct ViewerSession::State {
+    State(std::string_view programPath, EnvLookup env)
+        : connection(kSettingsFileName, programPath, std::move(env)) {}
+
+    CDbSchema schema;               //!< names for the viewer's own statements
+    ConnectionSettings connection;  //!< resolves the connection values
+    CWaveDatabase database;         //!< the one catalogue connection
+};
+
+}  // namespace kvt::viewer
