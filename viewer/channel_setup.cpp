@@ -101,7 +101,7 @@ double ScanLatestTimes(ViewerSession& session, const Profile& settings, int coun
                           keys::kScanAbsentCode, keys::ChannelName.maxLength);
         const std::string ch = settings.Text(SectionOf(keys::ChannelCh, i), keys::ChannelCh.name,
                                              keys::kScanAbsentCode, keys::ChannelCh.maxLength);
-        if (name == kScanAbsentCode || ch == kScanAbsentCode) continue;
+        if (name == keys::kScanAbsentCode || ch == keys::kScanAbsentCode) continue;
         double t = LatestDataTime(session, settings, name, ch, i);
         if (t == -1.0) t = 0;
         table[static_cast<size_t>(i)] = t;
