@@ -32,7 +32,7 @@ struct SettingKey {
     //! from kvt.ini (the processing system's file); empty for other keys.
     std::string_view systemDefault;
     int maxLength;                   //!< longest value the viewer keeps, characters
-    int editorMaxLength;             //!< longest value the editor's settings load keeps
+    int editorMaxLength;             //!< longest value the editor's settings load keeps; 0: the editor never reads the key
     //! Connection keys only: the editor's data source page (its own resolution
     //! order) reads these with an empty default, then falls back to this one.
     std::string_view dataSourceDefault;
@@ -45,16 +45,16 @@ namespace keys {
 
 // clang-format off
 //                                     section     key          type              viewer          editor      system      max  ed.max ds.default ds.max chan
-inline constexpr SettingKey LogLevel     {"LOG",      "LEVEL",     KeyType::Text,    "ERROR",        "",         "",           7,   511, "",        0,    false, "log level: \"debug\" (trace), \"error\" (errors only), anything else (warnings too)"};
+inline constexpr SettingKey LogLevel     {"LOG",      "LEVEL",     KeyType::Text,    "ERROR",        "",         "",           7,     0, "",        0,    false, "log level: \"debug\" (trace), \"error\" (errors only), anything else (warnings too)"};
 inline constexpr SettingKey LogDir       {"LOG",      "DIR",       KeyType::Text,    "D:/LOG",       "d:\\log",  "",        1023,   511, "",        0,    false, "directory of the daily event log files"};
 inline constexpr SettingKey FontSize     {"SYSTEM",   "FONT_SIZE", KeyType::Integer, "14",           "",         "",           0,     0, "",        0,    false, "font height of the drawing font, pixels"};
-inline constexpr SettingKey FontName     {"SYSTEM",   "FONT_NAME", KeyType::Text,    "Courier new",  "",         "",         127,   511, "",        0,    false, "face name of the drawing font"};
+inline constexpr SettingKey FontName     {"SYSTEM",   "FONT_NAME", KeyType::Text,    "Courier new",  "",         "",         127,     0, "",        0,    false, "face name of the drawing font"};
 inline constexpr SettingKey Monitor      {"SYSTEM",   "MONITOR",   KeyType::Integer, "1",            "",         "",           0,     0, "",        0,    false, "1-based number of the monitor the window is placed on"};
 inline constexpr SettingKey TShift       {"SYSTEM",   "T_SHIFT",   KeyType::Integer, "0",            "",         "",           0,     0, "",        0,    false, "time shift of the window end, seconds"};
-inline constexpr SettingKey ChannelCount {"SYSTEM",   "N#",        KeyType::Integer, "0",            "0",        "",           0,     0, "",        0,    false, "number of channel sections STA0 ... STA<N#-1> shown"};
+inline constexpr SettingKey ChannelCount {"SYSTEM",   "N#",        KeyType::Integer, "0",            "0",        "",           0,     0, "",        0,    false, "number of channels shown: sections STA0 up to STA(N#-1)"};
 inline constexpr SettingKey WindowSeconds{"SYSTEM",   "NSEC#",     KeyType::Integer, "1",            "1200",     "",           0,     0, "",        0,    false, "length of the display window, seconds"};
 inline constexpr SettingKey Mode         {"SYSTEM",   "MODE",      KeyType::Integer, "0",            "0",        "",           0,     0, "",        0,    false, "window end: 0 = newest data in the catalogue, 1 = UTC now"};
-inline constexpr SettingKey Scale        {"SYSTEM",   "SCALE",     KeyType::Text,    "AUTO",         "",         "",          31,   511, "",        0,    false, "amplitude scale of channels without their own SCALE"};
+inline constexpr SettingKey Scale        {"SYSTEM",   "SCALE",     KeyType::Text,    "AUTO",         "",         "",          31,     0, "",        0,    false, "amplitude scale of channels without their own SCALE"};
 inline constexpr SettingKey Delay        {"SYSTEM",   "DELAY",     KeyType::Text,    "30",           "60",       "",         255,   511, "",        0,    false, "seconds between redraws (leading integer of the text)"};
 inline constexpr SettingKey DbOdbc       {"DATABASE", "ODBC",      KeyType::Text,    "",             "kvt",      "KVT",     1023,   511, "KVT",   511,    false, "ODBC data source name"};
 inline constexpr SettingKey DbUser       {"DATABASE", "USER",      KeyType::Text,    "",             "kvt",      "KVT",     1023,   511, "KVT",   127,    false, "database user"};
@@ -66,7 +66,7 @@ inline constexpr SettingKey ChannelName  {"STA%d",    "NAME",      KeyType::Text
 inline constexpr SettingKey ChannelCh    {"STA%d",    "CH",        KeyType::Text,    "",             "",         "",           7,   511, "",        0,    true,  "channel code"};
 inline constexpr SettingKey ChannelLcode {"STA%d",    "LCODE",     KeyType::Text,    "??",           "??",       "",           7,   511, "",        0,    true,  "location code; \"??\" = none"};
 inline constexpr SettingKey ChannelFilter{"STA%d",    "FILTER",    KeyType::Text,    "",             "",         "",          63,   511, "",        0,    true,  "band-pass corners in Hz \"low,high\"; empty = no filter"};
-inline constexpr SettingKey ChannelScale {"STA%d",    "SCALE",     KeyType::Text,    "",             "",         "",          31,   511, "",        0,    true,  "scale of this channel; empty = SYSTEM SCALE"};
+inline constexpr SettingKey ChannelScale {"STA%d",    "SCALE",     KeyType::Text,    "",             "",         "",          31,     0, "",        0,    true,  "scale of this channel; empty = SYSTEM SCALE"};
 // clang-format on
 
 //! Every key, in the order of the README table.
