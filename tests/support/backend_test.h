@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "test_backends.h"
@@ -37,6 +38,9 @@ class BackendTest : public ::testing::TestWithParam<BackendKind> {
   Backend backend_;
   std::unique_ptr<OdbcSession> session_;
 };
+
+//! How GoogleTest prints a back-end parameter in its messages.
+inline void PrintTo(BackendKind kind, std::ostream* out) { *out << BackendKindName(kind); }
 
 //! Parameter name for test names ("SQLite", "PostgreSQL", "MariaDB").
 std::string BackendParamName(const ::testing::TestParamInfo<BackendKind>& info);

@@ -44,7 +44,7 @@ void CatalogueFile(OdbcSession& session, const FileRow& row) {
                        "," + Number(row.gain);
   if (session.HasColumn("FILELIST", "TEND")) {
     columns += ",TEND";
-    values += row.nullTend ? std::string("NULL") : SqlNumber(row.tEnd.value_or(row.tBegin + row.tQty));
+    values += "," + (row.nullTend ? std::string("NULL") : SqlNumber(row.tEnd.value_or(row.tBegin + row.tQty)));
   }
   session.Exec("insert into " + session.TableName("FILELIST") + "(" + columns + ") values(" +
                values + ")");

@@ -201,9 +201,20 @@ std::optional<std::string> OdbcSession::QueryText(const std::string& sql) {
 }
 
 std::optional<double> OdbcSession::QueryDouble(const std::string& sql) {
-  const auto text = QueryText(sql);
-  if (!text) return std::nullopt;
-  return std::strtod(text->c_str(), nullptr);
+  // Read as a double, not as text: drivers print doubles with fewer digits.
+  Statement stmt(static_cast<SQLHDBC>(hdbc_));
+  Check(SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
+                      SQL_NTS),
+        SQL_HANDLE_STMT, stmt.get(), "\"" + sql + "\"");
+  const SQLRETURN rc = SQLFetch(stmt.get());
+  if (rc == SQL_NO_DATA) return std::nullopt;
+  Check(rc, SQL_HANDLE_STMT, stmt.get(), "SQLFetch");
+  double value = 0;
+  SQLLEN indicator = 0;
+  Check(SQLGetData(stmt.get(), 1, SQL_C_DOUBLE, &value, sizeof value, &indicator),
+        SQL_HANDLE_STMT, stmt.get(), "SQLGetData");
+  if (indicator == SQL_NULL_DATA) return std::nullopt;
+  return value;
 }
 
 long long OdbcSession::QueryCount(const std::string& sql) {
@@ -217,10 +228,21 @@ std::vector<std::string> OdbcSession::Tables() {
   Check(SQLTables(stmt.get(), nullptr, 0, nullptr, 0, nullptr, 0,
                   reinterpret_cast<SQLCHAR*>(const_cast<char*>("TABLE")), SQL_NTS),
         SQL_HANDLE_STMT, stmt.get(), "SQLTables");
+  // Some drivers list the tables of every database the account may see; keep
+  // those of the current one.
+  SQLCHAR current[256] = {};
+  SQLINTEGER length = 0;
+  if (!SQL_SUCCEEDED(SQLGetConnectAttr(static_cast<SQLHDBC>(hdbc_), SQL_ATTR_CURRENT_CATALOG,
+                                       current, sizeof current, &length)))
+    current[0] = '\0';
+  const std::string catalog = reinterpret_cast<const char*>(current);
   std::vector<std::string> names;
   for (const auto& row : stmt.Rows()) {
+    if (row.size() < 3 || !row[2]) continue;
+    if (!catalog.empty() && row[0] && !row[0]->empty() && *row[0] != catalog) continue;
     // SQLite lists its own bookkeeping tables as tables too.
-    if (row.size() > 2 && row[2] && row[2]->rfind("sqlite_", 0) != 0) names.push_back(*row[2]);
+    if (row[2]->rfind("sqlite_", 0) == 0) continue;
+    names.push_back(*row[2]);
   }
   return names;
 }

@@ -48,6 +48,7 @@ class OdbcSession {
   std::vector<Row> Query(const std::string& sql);
   //! First column of the first row; nullopt when there is no row or it is NULL.
   std::optional<std::string> QueryText(const std::string& sql);
+  //! First column of the first row read as a double (exact, unlike the text).
   std::optional<double> QueryDouble(const std::string& sql);
   //! Row count of a table or any "select count(*) ..." text.
   long long QueryCount(const std::string& sql);

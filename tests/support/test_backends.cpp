@@ -213,8 +213,8 @@ std::optional<Backend> FindBackend(BackendKind kind) {
     case BackendKind::MariaDBMixedCase:
       if (FixtureEnv() == nullptr) return std::nullopt;
       backend.dsn = value("KVT_MARIA_MIXED_DSN");
-      backend.user = value("KVT_MARIA_USER");
-      backend.password = value("KVT_MARIA_PASSWORD");
+      backend.user = value("KVT_MARIA_MIXED_USER");
+      backend.password = value("KVT_MARIA_MIXED_PASSWORD");
       backend.dataDir = value("KVT_MARIA_MIXED_DATA");
       backend.sqlScript = SqlDir() + "/mariadb-mixedcase.sql";
       break;

@@ -46,18 +46,22 @@ TEST_P(CatalogueSchema, StoresFileRowsExactly) {
   row.cPath = "ABC/06/05032024-060708-BHZ.ABC";
   row.ldDate = "2024-03-05 06:07:08";
   kvt::test::CatalogueFile(session(), row);
-  const auto rows = session().Query("select TBEGIN,SPS,DATATYPE,FOFF,LCODE,TEND,CPATH,LDDATE from " +
-                                    session().TableName("FILELIST"));
+  const std::string table = session().TableName("FILELIST");
+  const auto rows = session().Query("select DATATYPE,FOFF,LCODE,CPATH,LDDATE from " + table);
   ASSERT_EQ(1u, rows.size());
   const auto& r = rows[0];
-  EXPECT_EQ(row.tBegin, std::strtod(r[0]->c_str(), nullptr));
-  EXPECT_EQ(row.sps, std::strtod(r[1]->c_str(), nullptr));
-  EXPECT_EQ("5", r[2]);
-  EXPECT_EQ("6000000000", r[3]);
-  EXPECT_EQ(std::nullopt, r[4]) << "no location code is NULL";
-  EXPECT_EQ(row.tBegin + row.tQty, std::strtod(r[5]->c_str(), nullptr));
-  EXPECT_EQ(row.cPath, r[6]);
-  EXPECT_EQ(0u, r[7]->rfind("2024-03-05 06:07:08", 0)) << *r[7];
+  EXPECT_EQ("5", r[0]);
+  EXPECT_EQ("6000000000", r[1]);
+  EXPECT_EQ(std::nullopt, r[2]) << "no location code is NULL";
+  EXPECT_EQ(row.cPath, r[3]);
+  EXPECT_EQ(0u, r[4]->rfind("2024-03-05 06:07:08", 0)) << *r[4];
+  // Compared by the server: the SQLite driver hands doubles to the client with
+  // 15 significant digits only, though the file keeps them exactly.
+  using kvt::test::SqlNumber;
+  EXPECT_EQ(1, session().QueryCount("select count(*) from " + table + " where TBEGIN=" +
+                                    SqlNumber(row.tBegin) + " and SPS=" + SqlNumber(row.sps) +
+                                    " and TEND=" + SqlNumber(row.tBegin + row.tQty)));
+  EXPECT_NEAR(row.tBegin, *session().QueryDouble("select TBEGIN from " + table), 1e-5);
 }
 
 TEST_P(CatalogueSchema, ResetEmptiesTheTablesAndRestoresTend) {
