@@ -59,11 +59,15 @@ struct FilterDesign {
 
 //! Designs a filter. dt: sample interval in s; f1, f2: low and high corner in
 //! Hz (LP uses f2, HP uses f1). order is clamped to 2..10.
-//! A band-pass whose high corner is at or above the Nyquist frequency is a
-//! high-pass at f1, and one whose low corner is 0 a low-pass at f2 (the plain
-//! design would put a pole on or outside the unit circle); a low-pass with
-//! its corner at or above Nyquist, or a band-pass with both, passes everything
-//! (count 0). The same holds for band-reject and high-pass in their way.
+//! A corner at 0 Hz or at/above the Nyquist frequency has no warped frequency
+//! (the plain design would put a pole on or outside the unit circle), so it
+//! stands for "no edge on that side": a band-pass up to Nyquist is a high-pass
+//! at f1, one from 0 Hz a low-pass at f2, and one from 0 Hz up to Nyquist
+//! passes everything (count 0, only the mean is removed); a band-reject from
+//! 0 Hz is a high-pass at f2 and one up to Nyquist a low-pass at f1; a
+//! low-pass at/above Nyquist and a high-pass at 0 Hz pass everything.
+//! Filters that would pass nothing (low-pass at 0 Hz, high-pass at/above
+//! Nyquist, band-reject of the whole band, a band above Nyquist) are refused.
 //! Returns a status other than Ok (design untouched) for bad arguments.
 FilterStatus DesignFilter(FilterDesign& design, double dt, int type, int order, float f1, float f2);
 
