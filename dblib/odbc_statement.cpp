@@ -42,7 +42,14 @@ bool OdbcStatement::Check(short rc) {
 bool OdbcStatement::ExecDirect(std::string_view sql) {
     if (!ok()) return false;
     std::string text(sql);
-    return Check(SQLExecDirect(hstmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS));
+    const SQLRETURN rc = SQLExecDirect(hstmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+    // An update or delete that matched no row reports SQL_NO_DATA: it ran.
+    if (rc == SQL_NO_DATA) {
+        lastReturn_ = rc;
+        diagnostic_.clear();
+        return true;
+    }
+    return Check(rc);
 }
 
 bool OdbcStatement::BindDouble(int column, double* value, std::int64_t* indicator) {

@@ -47,7 +47,9 @@ public:
     //! True when the statement was allocated.
     bool ok() const noexcept { return hstmt_ != nullptr; }
 
-    //! Executes sql (SQLExecDirect). False on failure; see diagnostic().
+    //! Executes sql (SQLExecDirect). False on failure; see diagnostic(). An
+    //! update or delete that matched no row succeeds with lastReturn() 100
+    //! (SQL_NO_DATA).
     bool ExecDirect(std::string_view sql);
 
     //! Binds result column `column` (1-based) as SQL_C_DOUBLE into *value;

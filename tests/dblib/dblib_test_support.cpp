@@ -116,7 +116,6 @@ struct Setup {
         odbc.noTend = {"sqlite-notend", "dblib_notend", "", ""};
         odbc.notADatabase = {"sqlite-notdb", "dblib_notdb", "", ""};
         std::ofstream(dir / "notdb.sqlite") << std::string(8192, 'x');
-        CreateSqliteCatalogue(odbc.noTend, true);
         if (odbc.servers) {
             odbc.backends.push_back({"sqlite", env["KVT_SQLITE_DSN"], env["KVT_SQLITE_USER"],
                                      env["KVT_SQLITE_PASSWORD"]});
@@ -124,10 +123,11 @@ struct Setup {
                              env["KVT_PG_PASSWORD"]};
             odbc.mariadb = {"mariadb", env["KVT_MARIA_DSN"], env["KVT_MARIA_USER"],
                             env["KVT_MARIA_PASSWORD"]};
-            odbc.mariadbMixed = {"mariadb-mixed", env["KVT_MARIA_MIXED_DSN"],
+            odbc.mariadbMixed = {"mariadb_mixed", env["KVT_MARIA_MIXED_DSN"],
                                  env["KVT_MARIA_USER"], env["KVT_MARIA_PASSWORD"]};
             odbc.backends.push_back(odbc.postgres);
             odbc.backends.push_back(odbc.mariadb);
+            odbc.backends.push_back(odbc.mariadbMixed);
             odbc.pgStop = env["KVT_PG_STOP"];
             odbc.pgStart = env["KVT_PG_START"];
         } else {
@@ -143,6 +143,15 @@ struct Setup {
 const TestOdbc& Odbc() {
     static Setup setup;
     return setup.odbc;
+}
+
+const Backend& NoTendCatalogue() {
+    static const bool created = [] {
+        CreateSqliteCatalogue(Odbc().noTend, true);
+        return true;
+    }();
+    (void)created;
+    return Odbc().noTend;
 }
 
 const Backend* FindBackend(const std::string& name) {

@@ -27,7 +27,7 @@ struct Backend {
 struct TestOdbc {
     std::filesystem::path dir;         //!< private ODBCINI/ODBCSYSINI directory
     std::vector<Backend> backends;     //!< catalogues with the standard schema
-    Backend noTend;                    //!< SQLite catalogue whose FILELIST has no TEND
+    Backend noTend;                    //!< SQLite catalogue without TEND (see NoTendCatalogue)
     Backend notADatabase;              //!< SQLite DSN whose file is not a database
     bool servers = false;              //!< PostgreSQL and MariaDB are available
     Backend postgres;                  //!< valid when servers
@@ -39,8 +39,15 @@ struct TestOdbc {
 //! Sets up (once) and returns the private ODBC configuration.
 const TestOdbc& Odbc();
 
+//! The SQLite catalogue whose FILELIST has no TEND column (created at first use).
+const Backend& NoTendCatalogue();
+
 //! Names of the back ends tests are parameterised with.
-inline const std::vector<std::string> kBackendNames{"sqlite", "postgresql", "mariadb"};
+//! "mariadb-mixed" is a MariaDB catalogue whose tables and columns are spelled
+//! in mixed case ("FileList", "tBegin"): every statement must use the
+//! registry's spelling there.
+inline const std::vector<std::string> kBackendNames{"sqlite", "postgresql", "mariadb",
+                                                    "mariadb_mixed"};
 //! The back end of that name, or null when it is not available in this run.
 const Backend* FindBackend(const std::string& name);
 

@@ -186,7 +186,7 @@ TEST(WaveDatabaseServers, WrongPasswordLeavesHandlesNull) {
 TEST(WaveDatabaseTend, UseTendWithoutTendColumnEndsFalse) {
     CWaveDatabase d;
     d.SetParameter("use_tend", "1");
-    ASSERT_TRUE(ConnectTo(d, Odbc().noTend)) << d.lastDiagnostic();
+    ASSERT_TRUE(ConnectTo(d, kvt::test::NoTendCatalogue())) << d.lastDiagnostic();
     EXPECT_FALSE(d.useTend());
     EXPECT_STREQ("TEND", d.schema().fileList.TEND);
     // Asking again on the live connection checks again.
