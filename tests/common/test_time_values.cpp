@@ -109,6 +109,32 @@ TEST(EpochConversion, EveryDayFrom1970To2299) {
     EXPECT_EQ(expected, kvt::EpochFromCalendar(2300, 1, 1, 0, 0, 0));
 }
 
+// Every day from 0001-01-01 up to the epoch, counted forward one day at a time.
+TEST(EpochConversion, EveryDayFromYearOneTo1970) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int year = 1, month = 1, day = 1;
+    int failures = 0;
+    for (double t = -kvt::kSecondsFrom0001To1970; t < 0; t += 86400.0) {
+        const Calendar c = Split(t + 43200.5);
+        if (c.year != year || c.month != month || c.day != day || c.hour != 12) {
+            ADD_FAILURE() << "expected " << year << "-" << month << "-" << day << " got " << c.year
+                          << "-" << c.month << "-" << c.day;
+            if (++failures > 5) return;
+        }
+        const int days = kDays[month - 1] + (month == 2 && kvt::IsLeapYear(year) ? 1 : 0);
+        if (++day > days) {
+            day = 1;
+            if (++month > 12) {
+                month = 1;
+                ++year;
+            }
+        }
+    }
+    EXPECT_EQ(year, 1970);
+    EXPECT_EQ(month, 1);
+    EXPECT_EQ(day, 1);
+}
+
 TEST(EpochConversion, DaysBefore1970BackToYearOne) {
     struct Row {
         double epoch;
