@@ -76,7 +76,8 @@ Profile Profile::FromText(std::string_view bytes) {
 
 Profile Profile::Load(const std::string& path) {
     if (path.empty()) return {};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in place of the file cannot hang the reader.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {};
     struct stat st {};
     std::string bytes;

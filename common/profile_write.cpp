@@ -88,7 +88,9 @@ ProfileResult ReadWhole(const std::string& path, std::string& bytes, bool& found
     bytes.clear();
     found = false;
     Fd f;
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (path.empty()) return {ProfileError::WriteFailed, "no settings file name given"};
+    // Non-blocking, so that a FIFO in place of the file cannot hang the writer.
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (f.fd < 0) {
         if (errno == ENOENT) return {};
         return {ProfileError::ReadFailed,

@@ -206,6 +206,21 @@ TEST_F(ProfileFile, UnreadablePathIsAnErrorAndNothingIsWritten) {
     EXPECT_TRUE(fs::is_directory(path_));
 }
 
+TEST_F(ProfileFile, FifoInPlaceOfTheFileNeitherHangsNorIsReplaced) {
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    EXPECT_EQ(kvt::Profile::Load(path_).Text(kvt::keys::Delay), "30");
+    EXPECT_EQ(kvt::WriteProfileString(path_, "A", "K", "1").error, ProfileError::ReadFailed);
+    struct stat st {};
+    ASSERT_EQ(::lstat(path_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(ProfileFile, EmptyPathIsAnError) {
+    const kvt::ProfileResult r = kvt::WriteProfileString("", "A", "K", "1");
+    EXPECT_EQ(r.error, ProfileError::WriteFailed);
+    EXPECT_EQ(FilesInDir(), 0);
+}
+
 TEST_F(ProfileFile, MissingDirectoryIsAWriteError) {
     const std::string path = (dir_ / "no" / "kvtview.ini").string();
     const kvt::ProfileResult r = kvt::WriteProfileString(path, "A", "K", "1");
