@@ -5,6 +5,7 @@
 
 #include "viewer/snapshot.h"
 #include "viewer/snapshot_options.h"
+#include "viewer/window_mode.h"
 
 #include <QGuiApplication>
 
@@ -44,6 +45,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.snapshot) return SnapshotMain(argc, argv, args, options);
-    std::fprintf(stderr, "kvtview: this build has no window; use --snapshot FILE.png\n");
-    return 2;
+    return kvt::viewer::WindowMain(argc, argv);
 }
