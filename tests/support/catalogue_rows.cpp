@@ -1,6 +1,10 @@
 #include "catalogue_rows.h"
 
+#include "kvt_file_writer.h"
+
 #include <cinttypes>
+#include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <ctime>
 
@@ -48,6 +52,23 @@ void CatalogueFile(OdbcSession& session, const FileRow& row) {
   }
   session.Exec("insert into " + session.TableName("FILELIST") + "(" + columns + ") values(" +
                values + ")");
+}
+
+FileRow AddDataFile(OdbcSession& session, const std::string& dataDir, FileRow row,
+                    const std::vector<double>& samples) {
+  if (row.cPath.empty())
+    row.cPath = row.sta + "/" + row.ch + "-" +
+                std::to_string(static_cast<long long>(std::floor(row.tBegin))) + ".kvt";
+  if (row.tQty == 0 && row.sps > 0) row.tQty = static_cast<double>(samples.size()) / row.sps;
+  const std::int64_t offset = row.fOff.value_or(0) == 0 ? 512 : *row.fOff;
+  const std::filesystem::path path = std::filesystem::path(row.cPath).is_absolute()
+                                         ? std::filesystem::path(row.cPath)
+                                         : std::filesystem::path(dataDir) / row.cPath;
+  WriteKvtFile(path.string(), row.dataType, samples, static_cast<std::size_t>(offset),
+               KvtHeaderText(row.sta, row.ch, row.tBegin, row.tQty, row.sps,
+                             static_cast<int>(offset)));
+  CatalogueFile(session, row);
+  return row;
 }
 
 void DescribeChannel(OdbcSession& session, const std::string& sta, const std::string& chan,

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "odbc_session.h"
 
@@ -40,6 +41,17 @@ struct FileRow {
 //! Inserts the FILELIST row. When the table has no TEND column (see
 //! DropTendColumn) the TEND value is left out.
 void CatalogueFile(OdbcSession& session, const FileRow& row);
+
+//! Writes a data file for `row` and catalogues it, the usual way to give a
+//! test some samples:
+//! - an empty cPath becomes "<sta>/<ch>-<whole seconds of tBegin>.kvt";
+//! - tQty 0 becomes samples.size() / sps;
+//! - the file is dataDir/cPath (cPath as given when absolute) with the
+//!   recorder's header, padded to fOff bytes (512 when fOff is empty or 0),
+//!   then the samples in row.dataType.
+//! Returns the row as catalogued. Throws on a write or insert failure.
+FileRow AddDataFile(OdbcSession& session, const std::string& dataDir, FileRow row,
+                    const std::vector<double>& samples);
 
 //! Inserts a SITECHAN row: STA, CHAN, LCODE (nullopt writes NULL), SPS
 //! (nullopt writes NULL) and LDDATE = now.

@@ -93,3 +93,29 @@ TEST(OdbcSession, QuotesValuesWithApostrophes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AddDataFile, WritesTheFileUnderTheDataDirectoryAndCataloguesIt) {
+  ScratchCatalogue catalogue;
+  auto session = catalogue.backend().Connect();
+  kvt::test::FileRow row;
+  row.sta = "ABC";
+  row.ch = "BHZ";
+  row.tBegin = 1000.5;
+  row.sps = 2;
+  row.dataType = 1;
+  row.fOff = 1024;
+  const auto written = kvt::test::AddDataFile(session, catalogue.backend().dataDir, row, {1, 2, 3});
+  EXPECT_EQ("ABC/BHZ-1000.kvt", written.cPath);
+  EXPECT_EQ(1.5, written.tQty) << "three samples at 2 per second";
+  const std::string bytes =
+      kvt::test::ReadTextFile(catalogue.backend().dataDir + "/" + written.cPath);
+  ASSERT_EQ(1024u + 6u, bytes.size());
+  EXPECT_EQ(0u, bytes.find("[KVT5.x]\r\nData offset=1024\r\n"));
+  EXPECT_EQ(std::string("\x01\x00\x02\x00\x03\x00", 6), bytes.substr(1024));
+  EXPECT_EQ(1, session.QueryCount("select count(*) from FILELIST where CPATH='ABC/BHZ-1000.kvt'"
+                                  " and FOFF=1024 and TQTY=1.5 and TEND=1002 and DATATYPE=1"));
+}
+
+}  // namespace
