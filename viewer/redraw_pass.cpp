@@ -186,7 +186,7 @@ void DrawPiecewise(Pass& p, const Channel& c, std::vector<DataSegment>& segments
 
 // Steps 17-21 of a channel: read, draw, event marks. Returns false when the
 // read found nothing (the channel then gets no label).
-bool ReadAndDraw(Pass& p, const Channel& c, double latestTime) {
+bool ReadAndDraw(Pass& p, const Channel& c, double latestTime, ChannelOutcome& out) {
     const ChannelEntry& e = c.entry;
     std::vector<DataSegment> segments;
     try {
@@ -203,6 +203,7 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime) {
             const std::string text = FutureText(e.name, e.ch, e.lcode, t);
             Debug(p, text);
             p.canvas.DrawCentredText(c.index, Q(text));
+            out.statusText = text;
             return false;
         }
         Debug(p, "Read data " + Span(c, p.window.start, p.window.start + p.nsec));
@@ -214,19 +215,18 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime) {
         for (const DataSegment& seg : segments) spans.push_back({seg.tBegin, seg.tEnd});
         if (!SegmentsJoinable(spans, c.rate)) {
             Debug(p, "Overlay (or gap) found (" + e.name + "::" + e.ch + "::" + e.lcode + ")");
+            out.piecewise = true;
             DrawPiecewise(p, c, segments, scaleSetting);
         } else {
             DrawWindow(p, c, segments, scaleSetting);
         }
+        out.traced = true;
         const std::vector<double> events = QueryEventTimes(p, e.name);
         Stopwatch sw(Field(p.timings, &PassTimings::draw));
         p.canvas.DrawEventMarks(c.index, p.window.start, p.window.end, events);
-    } catch (const std::exception&) {
-        segments.clear();
-        WriteLog(Format("Unhandled exception. %s::%s (%.2f - %.2f)", e.name.c_str(), e.ch.c_str(),
-                        p.window.start, p.window.start + p.nsec));
     } catch (...) {
         segments.clear();
+        out.failed = true;
         WriteLog(Format("Unhandled exception. %s::%s (%.2f - %.2f)", e.name.c_str(), e.ch.c_str(),
                         p.window.start, p.window.start + p.nsec));
     }
@@ -236,6 +236,8 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime) {
 // Steps 11-24 for channel i.
 void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
                  RedrawResult& result) {
+    result.channels.emplace_back();
+    ChannelOutcome& out = result.channels.back();
     Channel c;
     c.index = i;
     c.entry = ReadChannel(p.settings, i);
@@ -248,7 +250,8 @@ void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
     }
     Debug(p, "Read SpS from SITECHAN (" + e.name + "::" + e.ch + "::" + e.lcode + ")");
     if (rl.rate == 0) {
-        p.canvas.DrawCentredText(i, Q(NotDescribedText(e.name, e.ch, e.lcode)));
+        out.statusText = NotDescribedText(e.name, e.ch, e.lcode);
+        p.canvas.DrawCentredText(i, Q(out.statusText));
         return;
     }
     bool noCatalogueData = false;
@@ -270,13 +273,14 @@ void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
     if (c.rate <= 0) {
         // Described, but the catalogue gives no usable rate: nothing can be
         // placed in the window, whatever the newest data time says.
-        p.canvas.DrawCentredText(i, Q(NoDataText(e.name, e.ch, e.lcode)));
+        out.statusText = NoDataText(e.name, e.ch, e.lcode);
+        p.canvas.DrawCentredText(i, Q(out.statusText));
         lagging = true;
     } else if (p.window.start > latestTime) {
-        p.canvas.DrawCentredText(
-            i, Q(LagText(p.window.end, latestTime, noCatalogueData, e.name, e.ch, e.lcode)));
+        out.statusText = LagText(p.window.end, latestTime, noCatalogueData, e.name, e.ch, e.lcode);
+        p.canvas.DrawCentredText(i, Q(out.statusText));
         lagging = true;
-    } else if (!ReadAndDraw(p, c, latestTime)) {
+    } else if (!ReadAndDraw(p, c, latestTime, out)) {
         return;  // data in the future: no label, no marks
     }
 
@@ -289,6 +293,8 @@ void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
         WriteLog(Format("%-5s::%-5s::%s : SPS from FILELIST differs from SITECHAN",
                         e.name.c_str(), e.ch.c_str(), e.lcode.c_str()));
     p.canvas.DrawTimeMarks(i, p.window.start, p.nsec);
+    out.labelled = true;
+    out.lagging = lagging;
 }
 
 }  // namespace
@@ -334,6 +340,7 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
         result.drawingHeight = height;
         Debug(p, "Drawing started...");
 
+        result.channels.reserve(static_cast<size_t>(channels));
         for (int i = 0; i < channels; ++i) DrawChannel(p, i, result.latestTimes, result);
         result.image = canvas.TakeImage();
         return result;

@@ -12,6 +12,8 @@
 #include <array>
 #include <atomic>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace kvt::viewer {
 
@@ -19,6 +21,16 @@ class ViewerSession;
 
 //! Number of entries of the latest-time table (the most channels shown).
 inline constexpr int kMaxChannels = 64;
+
+//! What the pass showed for one channel (for the log reader and for tests).
+struct ChannelOutcome {
+    std::string statusText;  //!< centred status text drawn in the band (empty: none)
+    bool labelled = false;   //!< label, rate and time marks drawn
+    bool lagging = false;    //!< label drawn in red: data lag or no data
+    bool traced = false;     //!< samples were read and drawn
+    bool piecewise = false;  //!< the segments did not join and were drawn one by one
+    bool failed = false;     //!< the read or drawing raised an exception
+};
 
 struct RedrawResult {
     double windowStart = 0;      //!< epoch s, left edge of the window
@@ -34,6 +46,7 @@ struct RedrawResult {
     //! Newest data time per channel: epoch s, 0 when the catalogue has none,
     //! -1 when the channel was not asked (NAME or CH missing).
     std::array<double, kMaxChannels> latestTimes{};
+    std::vector<ChannelOutcome> channels;  //!< one per channel drawn, in channel order
     QImage image;                //!< the picture, drawingWidth x drawingHeight, RGB32
 };
 
