@@ -237,6 +237,28 @@ TEST(EventLogDirectory, SeparatorsAndPieces) {
     fs::remove_all(root);
 }
 
+// A Windows-style DIR such as "D:\LOG": the drive piece is never
+// created, only the directories below it; here it resolves against the
+// current directory.
+TEST(EventLogDirectory, DrivePieceIsNotCreated) {
+    const fs::path root = fs::temp_directory_path() / ("kvt_event_drive_" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root);
+    const fs::path saved = fs::current_path();
+    fs::current_path(root);
+    kvt::EventLog without;
+    EXPECT_FALSE(without.InitWith("ERROR", "D:\\LOG"));  // no "D:" here
+    EXPECT_FALSE(fs::exists(root / "D:"));
+    fs::create_directory(root / "D:");
+    kvt::EventLog log([] { return kvt::LogTime{2026, 12, 8, 9, 0, 0}; });
+    EXPECT_TRUE(log.InitWith("ERROR", "D:\\LOG"));
+    EXPECT_EQ(log.directory(), "D:/LOG/");
+    EXPECT_TRUE(log.Write("x"));
+    EXPECT_TRUE(fs::exists(root / "D:" / "LOG" / "08122026.log"));
+    fs::current_path(saved);
+    fs::remove_all(root);
+}
+
 TEST(EventLogInit, ReadsLevelAndDirectoryFromSettings) {
     const fs::path root = fs::temp_directory_path() / ("kvt_event_init_" + std::to_string(::getpid()));
     fs::remove_all(root);
