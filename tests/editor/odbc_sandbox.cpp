@@ -17,7 +17,10 @@ void EnsureApplication() {
   static int argc = 1;
   static char name[] = "editor_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
+  // Never destroyed: destroying it among the exit handlers would run after Qt's own statics
+  // (input devices) are gone.
+  static QApplication* app = new QApplication(argc, argv);
+  (void)app;
   QApplication::setApplicationName(QStringLiteral("inikvtview"));
 }
 
