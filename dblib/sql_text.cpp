@@ -129,6 +129,23 @@ std::string LatestFileQuery(const CDbSchema& s, std::string_view station,
         lc.c_str(), f.LDDATE, f.TBEGIN);
 }
 
+std::string LatestTimeQuery(const CDbSchema& s, std::string_view station,
+                            std::string_view channel, std::string_view locationCode,
+                            bool useTend) {
+    const auto& f = s.fileList;
+    const std::string sta = SqlQuote(station);
+    const std::string ch = SqlQuote(channel);
+    const std::string lc = SqlQuote(locationCode);
+    const std::string end =
+        useTend ? std::string(f.TEND) : Format("%s+%s", f.TBEGIN, f.TQTY);
+    if (NoLocationCode(locationCode))
+        return Format("select max(%s) as maxt from %s where %s='%s' and %s='%s' and (%s is null "
+                      "or %s='?\?')",
+                      end.c_str(), f.name, f.STA, sta.c_str(), f.CH, ch.c_str(), f.LCODE, f.LCODE);
+    return Format("select max(%s) as maxt from %s where %s='%s' and %s='%s' and %s='%s'",
+                  end.c_str(), f.name, f.STA, sta.c_str(), f.CH, ch.c_str(), f.LCODE, lc.c_str());
+}
+
 namespace {
 
 std::string DataEndQuery(const CDbSchema& s, std::string_view station, std::string_view channel,

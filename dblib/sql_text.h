@@ -52,6 +52,13 @@ std::string DataEndByDateQuery(const CDbSchema& s, std::string_view station,
                                std::string_view channel, std::string_view locationCode,
                                std::string_view path);
 
+//! Newest data time of a channel, as the viewer asks for it: max(TEND) when
+//! useTend, else max(TBEGIN+TQTY), aliased maxt; the location-code condition
+//! in the viewer's form "(C is null or C='??')".
+std::string LatestTimeQuery(const CDbSchema& s, std::string_view station,
+                            std::string_view channel, std::string_view locationCode,
+                            bool useTend);
+
 //! printf-style formatting into a string of any length (never cut).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -171,6 +171,16 @@ TEST(SqlTextTest, LatestFileTemplates) {
     }
 }
 
+TEST(SqlTextTest, LatestTimeQuery) {
+    const CDbSchema s;
+    EXPECT_EQ("select max(TEND) as maxt from FILELIST where STA='ABC' and CH='BHZ' and (LCODE is "
+              "null or LCODE='?\?')",
+              kvt::sql::LatestTimeQuery(s, "ABC", "BHZ", "", true));
+    EXPECT_EQ("select max(TBEGIN+TQTY) as maxt from FILELIST where STA='ABC' and CH='BHZ' and "
+              "LCODE='00'",
+              kvt::sql::LatestTimeQuery(s, "ABC", "BHZ", "00", false));
+}
+
 TEST(SqlTextTest, PathWithQuoteIsDoubled) {
     EXPECT_EQ(
         "select FOFF,SPS,TBEGIN,TQTY,DATATYPE from FILELIST where STA='ABC' and CH='BHZ' and "
