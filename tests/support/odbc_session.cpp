@@ -110,6 +110,27 @@ std::string Quote(const std::string& value) {
   return quoted;
 }
 
+std::vector<std::string> DataSourceNames() {
+  PrepareOdbcEnvironment();
+  SQLHENV henv = SQL_NULL_HENV;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv)))
+    throw OdbcError("SQLAllocHandle(ENV) failed");
+  std::vector<std::string> names;
+  SQLSetEnvAttr(henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLUSMALLINT direction = SQL_FETCH_FIRST;
+  SQLCHAR name[SQL_MAX_DSN_LENGTH + 1];
+  SQLCHAR description[256];
+  SQLSMALLINT nameLength = 0;
+  SQLSMALLINT descriptionLength = 0;
+  while (SQL_SUCCEEDED(SQLDataSources(henv, direction, name, sizeof name, &nameLength, description,
+                                      sizeof description, &descriptionLength))) {
+    names.emplace_back(reinterpret_cast<const char*>(name));
+    direction = SQL_FETCH_NEXT;
+  }
+  SQLFreeHandle(SQL_HANDLE_ENV, henv);
+  return names;
+}
+
 OdbcSession::OdbcSession(const std::string& dsn, const std::string& user,
                          const std::string& password) {
   PrepareOdbcEnvironment();

@@ -24,6 +24,9 @@ class OdbcError : public std::runtime_error {
 //! Doubles every single quote so a value can stand between quotes in SQL.
 std::string Quote(const std::string& value);
 
+//! Names of the data sources the driver manager lists (SQLDataSources), in its order.
+std::vector<std::string> DataSourceNames();
+
 //! One row of a query result: one text per column, nullopt for NULL.
 using Row = std::vector<std::optional<std::string>>;
 

@@ -89,6 +89,15 @@ TEST(TestDatabases, ServersRunWhenRequested) {
   }
 }
 
+TEST(TestDatabases, ListsEachDataSourceOnce) {
+  if (!kvt::test::FixtureRequested()) GTEST_SKIP() << "not run through CTest";
+  const auto names = kvt::test::DataSourceNames();
+  for (const char* dsn : {"kvt_sqlite", "kvt_pg", "kvt_maria", "kvt_maria_mixed", "kvt_scratch0"}) {
+    SCOPED_TRACE(dsn);
+    EXPECT_EQ(1, std::count(names.begin(), names.end(), dsn));
+  }
+}
+
 TEST(TestDatabases, MixedCaseCatalogueKeepsItsSpelling) {
   const auto backend = kvt::test::FindBackend(BackendKind::MariaDBMixedCase);
   if (!backend) GTEST_SKIP() << "not run through CTest";
