@@ -1,6 +1,6 @@
 // A raw ODBC connection for tests: connects by data source name, runs set-up
 // SQL and reads single values back. Independent of the product's database
-// library, so tests can prepare and inspect a catalogue the way an outside
+// library, so tests can prepare and examine a catalogue the way an outside
 // program would.
 //
 // Every failure throws OdbcError with the driver's diagnostic text; inside a
