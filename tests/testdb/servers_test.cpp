@@ -116,17 +116,27 @@ TEST(TestDatabases, MixedCaseCatalogueKeepsItsSpelling) {
   EXPECT_EQ("00", session.QueryText("select LCode from FileList"));
 }
 
-TEST(TestDatabases, PostgresCanBeStoppedAndStartedAgain) {
-  const auto backend = kvt::test::FindBackend(BackendKind::PostgreSQL);
-  if (!backend) GTEST_SKIP() << "not run through CTest";
-  auto session = backend->Connect();
-  ASSERT_TRUE(session.TryExec("select 1"));
-  ASSERT_EQ(0, std::system(kvt::test::FixtureValue("KVT_PG_STOP")->c_str()));
-  EXPECT_FALSE(session.TryExec("select 1")) << "the connection is gone";
-  EXPECT_THROW(backend->Connect(), kvt::test::OdbcError);
-  ASSERT_EQ(0, std::system(kvt::test::FixtureValue("KVT_PG_START")->c_str()));
-  auto again = backend->Connect();
-  EXPECT_TRUE(again.TryExec("select 1"));
+// Tests of a lost connection stop a server and start it again.
+TEST(TestDatabases, ServersCanBeStoppedAndStartedAgain) {
+  struct Case {
+    BackendKind kind;
+    const char* stop;
+    const char* start;
+  };
+  for (const Case& c : {Case{BackendKind::PostgreSQL, "KVT_PG_STOP", "KVT_PG_START"},
+                        Case{BackendKind::MariaDB, "KVT_MARIA_STOP", "KVT_MARIA_START"}}) {
+    SCOPED_TRACE(kvt::test::BackendKindName(c.kind));
+    const auto backend = kvt::test::FindBackend(c.kind);
+    if (!backend) GTEST_SKIP() << "not run through CTest";
+    auto session = backend->Connect();
+    ASSERT_TRUE(session.TryExec("select 1"));
+    ASSERT_EQ(0, std::system(kvt::test::FixtureValue(c.stop)->c_str()));
+    EXPECT_FALSE(session.TryExec("select 1")) << "the connection is gone";
+    EXPECT_THROW(backend->Connect(), kvt::test::OdbcError);
+    ASSERT_EQ(0, std::system(kvt::test::FixtureValue(c.start)->c_str()));
+    auto again = backend->Connect();
+    EXPECT_TRUE(again.TryExec("select 1"));
+  }
 }
 
 }  // namespace
