@@ -10,6 +10,7 @@
 #include "dblib/data_segment.h"
 #include "dblib/db_result.h"
 #include "dblib/db_schema.h"
+#include "dblib/removal_log.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -103,6 +104,92 @@ public:
     //! offset (byDate false) or by date. 0, db::kNoRow, db::kOdbcFailed.
     int QueryDataEnd(std::string_view path, bool byDate, DataEnd& out);
 
+    // ---- Writers: store samples and catalogue them (wave_database_write.cpp). ----
+    // They change timeBegin, duration, filePath and sampleRate as they go; set
+    // the request fields again before each call. Samples are 32-bit floats.
+
+    //! Stores count samples covering [timeBegin, timeEnd) (epoch s) of one
+    //! channel at sampleRate samples/s. writeMode 0: into files of at most
+    //! fileLength s below dataDir (path unused), appending to the channel's
+    //! newest file while the data continue; other writeMode: into the existing
+    //! ring file `path` (1024-byte header). Returns 0; 1 when stored but a file
+    //! that MakeRoom removed could not be deleted; db::kNoOverlap (count does
+    //! not match the interval), db::kEmptyInterval, db::kProbeFailed, or the
+    //! code of the failing step. A failed step leaves neither a new file nor
+    //! samples past the catalogued end of an appended file behind.
+    int WriteSamples(const float* samples, std::int32_t count, std::string_view station,
+                     std::string_view channel, std::string_view locationCode,
+                     std::string_view path, double timeBegin, double timeEnd,
+                     std::string_view creator, double sampleRate, double calib, double calper);
+    //! WriteSamples in the ring regime with the byte position of the first
+    //! block: > 0 used as it is, 0 the data end by offset, < 0 the data end by
+    //! date. Later blocks take the data end by date.
+    int WriteSamplesAt(const float* samples, std::int32_t count, std::string_view station,
+                       std::string_view channel, std::string_view locationCode,
+                       std::string_view path, double timeBegin, double timeEnd,
+                       std::string_view creator, double sampleRate, double calib, double calper,
+                       std::int64_t offset);
+    //! Removes (timeBegin, timeEnd) (epoch s) from the creator's rows of one
+    //! channel in one transaction; with writeMode 0 the files wholly inside are
+    //! deleted after the commit (and logged). 0; 1 when a file could not be
+    //! deleted; db::kEmptyInterval, db::kProbeFailed, db::kOdbcFailed,
+    //! db::kUpdateFailed, db::kDeleteFailed, db::kInsertFailed. On failure the
+    //! catalogue is as before and no file is touched. Autocommit is on again
+    //! afterwards in every case.
+    int CutInterval(std::string_view station, std::string_view channel,
+                    std::string_view locationCode, double timeBegin, double timeEnd,
+                    std::string_view creator);
+    //! Removes the request channel's (and creator's) oldest files until their
+    //! total plus `seconds` of samples stays under maxFileSize and the data
+    //! directory's disk keeps more than 10 MiB free. Each removal is logged.
+    //! 0; 1 when a file could not be deleted; db::kOdbcFailed; db::kDeleteFailed.
+    int MakeRoom(double seconds);
+    //! Inserts the row of the current piece (timeBegin, min(duration,
+    //! fileLength) s, filePath) with FOFF fileOffset (bytes); advances
+    //! timeBegin and shrinks duration by a whole file length when duration
+    //! holds one. 0, db::kOdbcFailed, db::kInsertFailed.
+    int InsertRow(std::int64_t fileOffset);
+    //! Lengthens the row (oldBegin, oldQty) (epoch s, s) of the request
+    //! channel by the current piece (min(duration, fileLength) s). 0,
+    //! db::kOdbcFailed, db::kUpdateFailed, db::kNoRowUpdated.
+    int ExtendRow(double oldBegin, double oldQty);
+    //! Deletes the request channel's rows of filePath with FOFF in [from, to)
+    //! (bytes). 0, db::kOdbcFailed, db::kDeleteFailed.
+    int DeleteRowsInRange(std::int64_t from, std::int64_t to);
+    //! Writes count samples into a data file. writeMode != 0: into filePath at
+    //! byte `position`; writeMode 0 and position != 0: a new file named after
+    //! timeBegin below dataDir (filePath set to it); writeMode 0 and position
+    //! 0: appended to existingPath. 0, db::kFileOpenFailed,
+    //! db::kFileWriteFailed (file missing, or the write failed: a new file is
+    //! then removed and an appended file cut back to its old size).
+    int WriteDataFile(const float* samples, std::int32_t count, std::int64_t position,
+                      std::string_view existingPath);
+    //! Rewrites the 1024-byte header of filePath from the creator's rows of
+    //! it. 0 (also without rows), db::kOdbcFailed, db::kFileOpenFailed.
+    int RewriteHeader1024();
+    //! Rewrites the 512-byte header of filePath from its row. 0 (nothing
+    //! written without a row), db::kOdbcFailed, db::kFileOpenFailed.
+    int RewriteHeader512();
+
+    // ---- Schema utilities (wave_database_maintenance.cpp). ----
+
+    //! True when SQLColumns(table, column) lists the column with the type
+    //! name typeName (case ignored).
+    bool ColumnTypeIs(std::string_view table, std::string_view column, std::string_view typeName);
+    //! Executes "alter table T alter column C TYPE". True on success.
+    bool AlterColumn(std::string_view table, std::string_view column, std::string_view type);
+
+    //! Takes the newest record out of the removal log into out. Returns how
+    //! many records remain, or -1 (out untouched) when the log is empty.
+    int TakeRemovalRecord(RemovalRecord& out) { return removalLog_.TakeNewest(out); }
+    //! Records in the removal log.
+    std::size_t removalLogSize() const noexcept { return removalLog_.size(); }
+
+    //! Free bytes of the file system holding a directory; false when unknown.
+    using FreeSpaceFunction = bool (*)(const std::string& directory, std::uint64_t& freeBytes);
+    //! Replaces how MakeRoom reads free disk space (tests); null restores the default.
+    void setFreeSpaceFunction(FreeSpaceFunction f) noexcept { freeSpace_ = f; }
+
     // Connection parameters.
     const std::string& dsn() const { return dsn_; }
     const std::string& user() const { return user_; }
@@ -135,6 +222,12 @@ private:
     bool CheckTend();
     int Alias(std::string& alias);
     int ReadPiece(DataSegment& seg);
+    int WriteBlocks(const float* samples, std::int32_t count, bool ringOffsetGiven,
+                    std::int64_t offset);
+    int WritePieceAppendRegime(const float* samples, std::int32_t count, bool& removalFailed);
+    int WritePieceRing(const float* samples, std::int32_t count, std::int64_t position);
+    int CutOneFilePerRow(std::vector<std::string>& filesToDelete);
+    int CutRing();
 
     std::unique_ptr<Handles> handles_;
     CDbSchema schema_;
@@ -147,6 +240,8 @@ private:
     std::string password_ = "qmz";
     std::string dataDir_ = "D:\\Data";
     std::string lastDiagnostic_;
+    RemovalLog removalLog_;                 //!< files removed by MakeRoom and CutInterval
+    FreeSpaceFunction freeSpace_ = nullptr; //!< null: std::filesystem::space
 };
 
 }  // namespace kvt
