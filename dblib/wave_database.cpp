@@ -69,6 +69,7 @@ bool CWaveDatabase::Connect() {
 }
 
 void CWaveDatabase::Disconnect() noexcept {
+    alias_.clear();
     handles_->dbc.Reset();
     handles_->env.Reset();
 }
@@ -116,10 +117,16 @@ int CWaveDatabase::GetServerInfo(std::string& name, std::string& version) {
 }
 
 int CWaveDatabase::Alias(std::string& alias) {
+    // The server behind a connection does not change: ask it once per connect.
+    if (!alias_.empty()) {
+        alias = alias_;
+        return db::kOk;
+    }
     std::string name, version;
     const int rc = GetServerInfo(name, version);
     if (rc != db::kOk) return rc;
     alias = sql::DerivedTableAlias(name, version);
+    alias_ = alias;
     return db::kOk;
 }
 

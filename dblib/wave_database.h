@@ -242,6 +242,7 @@ private:
     std::string lastDiagnostic_;
     RemovalLog removalLog_;                 //!< files removed by MakeRoom and CutInterval
     FreeSpaceFunction freeSpace_ = nullptr; //!< null: std::filesystem::space
+    std::string alias_;  //!< derived-table alias of the connected server (empty: not yet asked)
 };
 
 }  // namespace kvt
