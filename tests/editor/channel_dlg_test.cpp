@@ -1,5 +1,6 @@
-// The channel dialog over a real SQLite catalogue: which codes it offers, how it matches the
-// edited channel, and what it stores.
+// The channel dialog over real catalogues (SQLite, PostgreSQL, MariaDB, and MariaDB with
+// mixed-case names): which codes it offers, how it matches the edited channel, and what it
+// stores.
 #include "editor/channel_dlg.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 
 #include "editor/editor_state.h"
 #include "editor/message_box.h"
+#include "backend_test.h"
+#include "catalogue_rows.h"
 #include "odbc_sandbox.h"
 
 namespace kvt::editor {
@@ -22,24 +25,22 @@ QStringList Items(const QComboBox* c) {
   return out;
 }
 
-class ChannelDlgTest : public ::testing::Test {
+class ChannelDlgTest : public kvt::test::BackendTest {
  protected:
   void SetUp() override {
+    kvt::test::BackendTest::SetUp();
+    if (IsSkipped()) return;
     test::EnsureApplication();
-    test::OdbcSandbox& sandbox = test::OdbcSandbox::Instance();
-    dsn = test::OdbcSandbox::UniqueName("CAT");
-    sandbox.AddSqliteDsn(dsn, sandbox.dir() + "/" + dsn + ".db", false);
-    test::OdbcSandbox::Execute(dsn, {
-        "CREATE TABLE SITECHAN (NINDEX INTEGER PRIMARY KEY, STA VARCHAR(16), CHAN VARCHAR(16), "
-        "LCODE VARCHAR(8))",
-        "INSERT INTO SITECHAN (STA, CHAN, LCODE) VALUES ('OBN', 'BHN', '00')",
-        "INSERT INTO SITECHAN (STA, CHAN, LCODE) VALUES ('OBN', 'BHZ', '00')",
-        "INSERT INTO SITECHAN (STA, CHAN, LCODE) VALUES ('OBN', 'BHZ', NULL)",
-        "INSERT INTO SITECHAN (STA, CHAN, LCODE) VALUES ('OBN', 'BHE', '10')",
-        "INSERT INTO SITECHAN (STA, CHAN, LCODE) VALUES ('ARU', 'SHZ', '01')",
-        "INSERT INTO SITECHAN (STA, CHAN, LCODE) VALUES ('O''X', 'LHZ', NULL)",
-    });
-    ASSERT_TRUE(state.connection.Connect(dsn, "", "").ok);
+    const std::optional<std::string> null;  // LCODE stored as NULL
+    kvt::test::DescribeChannel(session(), "OBN", "BHN", "00", std::nullopt);
+    kvt::test::DescribeChannel(session(), "OBN", "BHZ", "00", std::nullopt);
+    kvt::test::DescribeChannel(session(), "OBN", "BHZ", null, std::nullopt);
+    kvt::test::DescribeChannel(session(), "OBN", "BHE", "10", std::nullopt);
+    kvt::test::DescribeChannel(session(), "ARU", "SHZ", "01", std::nullopt);
+    kvt::test::DescribeChannel(session(), "O'X", "LHZ", null, std::nullopt);
+    const ConnectOutcome out =
+        state.connection.Connect(backend().dsn, backend().user, backend().password);
+    ASSERT_TRUE(out.ok) << out.diagnostic;
     previous = SetMessageBoxHandler([this](const MessageRequest& r) {
       messages << r.text;
       return MsgAnswer::Ok;
@@ -48,6 +49,7 @@ class ChannelDlgTest : public ::testing::Test {
   void TearDown() override {
     SetMessageBoxHandler(previous);
     state.connection.Disconnect();
+    kvt::test::BackendTest::TearDown();
   }
   void AddChannel(const char* sta, const char* ch, const char* lcode, double lo = 0, double hi = 0) {
     ChannelSetting c;
@@ -60,13 +62,12 @@ class ChannelDlgTest : public ::testing::Test {
     state.settings.channelCount = static_cast<int>(state.settings.channels.size());
   }
 
-  std::string dsn;
   EditorState state;
   QStringList messages;
   MessageBoxHandler previous;
 };
 
-TEST_F(ChannelDlgTest, NewChannelStartsFilteredWithTheFirstCodes) {
+TEST_P(ChannelDlgTest, NewChannelStartsFilteredWithTheFirstCodes) {
   AddChannel("A", "B", "C");
   CChannelDlg dlg(state, -1, -1);
   EXPECT_EQ(QStringLiteral("Добавление канала..."), dlg.windowTitle());
@@ -89,7 +90,7 @@ TEST_F(ChannelDlgTest, NewChannelStartsFilteredWithTheFirstCodes) {
   EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(ChannelDlgTest, ChannelsInQueryOrderAndNullLocationAsUnknown) {
+TEST_P(ChannelDlgTest, ChannelsInQueryOrderAndNullLocationAsUnknown) {
   AddChannel("OBN", "BHZ", "??");
   CChannelDlg dlg(state, 0, 0);
   EXPECT_EQ(QStringLiteral("Изменение канала..."), dlg.windowTitle());
@@ -104,7 +105,7 @@ TEST_F(ChannelDlgTest, ChannelsInQueryOrderAndNullLocationAsUnknown) {
   EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(ChannelDlgTest, QuotesInCodesReachTheQueryDoubled) {
+TEST_P(ChannelDlgTest, QuotesInCodesReachTheQueryDoubled) {
   AddChannel("O'X", "LHZ", "??");
   CChannelDlg dlg(state, 0, 0);
   EXPECT_EQ("O'X", dlg.stationList()->currentText());
@@ -113,7 +114,7 @@ TEST_F(ChannelDlgTest, QuotesInCodesReachTheQueryDoubled) {
   EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(ChannelDlgTest, MissingCodesAreReportedAndTheFirstEntryTaken) {
+TEST_P(ChannelDlgTest, MissingCodesAreReportedAndTheFirstEntryTaken) {
   struct Case {
     const char* sta;
     const char* ch;
@@ -147,7 +148,7 @@ TEST_F(ChannelDlgTest, MissingCodesAreReportedAndTheFirstEntryTaken) {
   EXPECT_EQ("01", dlg.lcodeList()->currentText());
 }
 
-TEST_F(ChannelDlgTest, EmptyFrequencyKeepsTheDialogOpen) {
+TEST_P(ChannelDlgTest, EmptyFrequencyKeepsTheDialogOpen) {
   AddChannel("OBN", "BHZ", "00", 0.5, 2.0);
   CChannelDlg dlg(state, 0, 0);
   EXPECT_EQ("0.50", dlg.lowEdit()->text());
@@ -164,7 +165,7 @@ TEST_F(ChannelDlgTest, EmptyFrequencyKeepsTheDialogOpen) {
   EXPECT_EQ(1u, state.settings.channels.size());
 }
 
-TEST_F(ChannelDlgTest, WithoutConnectionTheListsStayEmpty) {
+TEST_P(ChannelDlgTest, WithoutConnectionTheListsStayEmpty) {
   state.connection.Disconnect();
   AddChannel("OBN", "BHZ", "00");
   CChannelDlg dlg(state, -1, 1);
@@ -174,6 +175,12 @@ TEST_F(ChannelDlgTest, WithoutConnectionTheListsStayEmpty) {
   EXPECT_EQ("", state.settings.channels[1].station);
   EXPECT_TRUE(messages.isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Db, ChannelDlgTest,
+                         ::testing::Values(kvt::test::BackendKind::SQLite, kvt::test::BackendKind::PostgreSQL,
+                                           kvt::test::BackendKind::MariaDB,
+                                           kvt::test::BackendKind::MariaDBMixedCase),
+                         kvt::test::BackendParamName);
 
 }  // namespace
 }  // namespace kvt::editor
