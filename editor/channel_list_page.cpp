@@ -63,10 +63,7 @@ CChannelListPage::CChannelListPage(EditorState& state, QWidget* parent)
   Rebuild();
 }
 
-void CChannelListPage::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (widthsSet_) return;
-  widthsSet_ = true;
+void CChannelListPage::FitColumns() {
   // The number column takes one part, each of the four others three parts of the width.
   const int w = table_->viewport()->width();
   table_->setColumnWidth(0, w / 13);
@@ -170,6 +167,7 @@ void CChannelListPage::RowClicked(int row, bool right, bool ctrl) {
 }
 
 bool CChannelListPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_->viewport() && event->type() == QEvent::Resize) FitColumns();
   if (watched == table_->viewport() && event->type() == QEvent::MouseButtonPress) {
     auto* me = static_cast<QMouseEvent*>(event);
     if (me->button() == Qt::LeftButton || me->button() == Qt::RightButton) {

@@ -51,10 +51,10 @@ class CChannelListPage : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
 
  private:
   void SetRow(int row);
+  void FitColumns();
 
   EditorState& state_;
   ChannelListModel model_;
@@ -64,7 +64,6 @@ class CChannelListPage : public QWidget {
   QPushButton* add_ = nullptr;
   QPushButton* delete_ = nullptr;
   QPushButton* change_ = nullptr;
-  bool widthsSet_ = false;
 };
 
 }  // namespace kvt::editor
