@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 #include "test_backends.h"
 
@@ -155,6 +156,15 @@ OdbcSession::OdbcSession(const std::string& dsn, const std::string& user,
     throw;
   }
   hdbc_ = hdbc;
+}
+
+OdbcSession::OdbcSession(OdbcSession&& other) noexcept
+    : henv_(other.henv_),
+      hdbc_(other.hdbc_),
+      tableNames_(std::move(other.tableNames_)),
+      hasColumn_(std::move(other.hasColumn_)) {
+  other.henv_ = nullptr;
+  other.hdbc_ = nullptr;
 }
 
 OdbcSession::~OdbcSession() noexcept {

@@ -37,6 +37,8 @@ class OdbcSession {
   ~OdbcSession() noexcept;
   OdbcSession(const OdbcSession&) = delete;
   OdbcSession& operator=(const OdbcSession&) = delete;
+  //! Takes over the connection; `other` is left without one.
+  OdbcSession(OdbcSession&& other) noexcept;
 
   //! Executes one statement; throws OdbcError with the diagnostic text on failure.
   //! SQL_NO_DATA (an update or delete that matched nothing) counts as success.

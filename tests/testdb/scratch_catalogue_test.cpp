@@ -28,7 +28,9 @@ TEST(ScratchCatalogue, CreatesAllTablesInItsOwnFile) {
   auto session = catalogue.backend().Connect();
   EXPECT_EQ(14u, session.Tables().size());
   EXPECT_TRUE(session.HasColumn("FILELIST", "TEND"));
-  EXPECT_EQ("SQLite", session.DbmsName());
+  kvt::test::OdbcSession moved(std::move(session));  // the connection goes along
+  EXPECT_EQ(nullptr, session.handle());
+  EXPECT_EQ("SQLite", moved.DbmsName());
 }
 
 TEST(ScratchCatalogue, KeepsSimultaneousCataloguesApartAndRemovesThemAfterUse) {
