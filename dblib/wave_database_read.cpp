@@ -83,10 +83,12 @@ struct IntervalRow {
                st.Bind(5, SQL_C_SBIGINT, &fileOffset, 0, &offsetInd) &&
                st.Bind(6, SQL_C_CHAR, path, sizeof path, &pathInd);
     }
-    // A row whose times, rate or type are NULL cannot describe a file.
+    // A row whose times, rate, type or path are NULL cannot describe a file;
+    // nor can a path cut to the buffer (it would name another file).
     bool HasValues() const {
         return tBeginInd != SQL_NULL_DATA && spsInd != SQL_NULL_DATA && tQtyInd != SQL_NULL_DATA &&
-               typeInd != SQL_NULL_DATA && pathInd != SQL_NULL_DATA;
+               typeInd != SQL_NULL_DATA && pathInd != SQL_NULL_DATA &&
+               (pathInd == SQL_NO_TOTAL || pathInd < static_cast<SQLLEN>(sizeof path));
     }
     std::int64_t DataOffset() const {
         return (offsetInd == SQL_NULL_DATA || fileOffset == 0) ? kDefaultDataOffset : fileOffset;

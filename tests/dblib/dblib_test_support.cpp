@@ -100,6 +100,7 @@ struct Setup {
         sqliteDsn("dblib_own", dir / "own.sqlite");
         sqliteDsn("dblib_notend", dir / "notend.sqlite");
         sqliteDsn("dblib_notdb", dir / "notdb.sqlite");
+        sqliteDsn("dblib_custom", dir / "custom.sqlite");
         // Drivers stay loaded until the process ends, so that the leak
         // checker can still name the libraries that allocated at load time.
         std::string pinned;
@@ -115,6 +116,7 @@ struct Setup {
 
         odbc.noTend = {"sqlite-notend", "dblib_notend", "", ""};
         odbc.notADatabase = {"sqlite-notdb", "dblib_notdb", "", ""};
+        odbc.custom = {"sqlite-custom", "dblib_custom", "", ""};
         std::ofstream(dir / "notdb.sqlite") << std::string(8192, 'x');
         if (odbc.servers) {
             odbc.backends.push_back({"sqlite", env["KVT_SQLITE_DSN"], env["KVT_SQLITE_USER"],
@@ -123,8 +125,15 @@ struct Setup {
                              env["KVT_PG_PASSWORD"]};
             odbc.mariadb = {"mariadb", env["KVT_MARIA_DSN"], env["KVT_MARIA_USER"],
                             env["KVT_MARIA_PASSWORD"]};
-            odbc.mariadbMixed = {"mariadb_mixed", env["KVT_MARIA_MIXED_DSN"],
-                                 env["KVT_MARIA_USER"], env["KVT_MARIA_PASSWORD"]};
+            // The mixed-case catalogue may have an account of its own.
+            const std::string mixedUser = env.count("KVT_MARIA_MIXED_USER")
+                                              ? env["KVT_MARIA_MIXED_USER"]
+                                              : env["KVT_MARIA_USER"];
+            const std::string mixedPassword = env.count("KVT_MARIA_MIXED_PASSWORD")
+                                                  ? env["KVT_MARIA_MIXED_PASSWORD"]
+                                                  : env["KVT_MARIA_PASSWORD"];
+            odbc.mariadbMixed = {"mariadb_mixed", env["KVT_MARIA_MIXED_DSN"], mixedUser,
+                                 mixedPassword};
             odbc.backends.push_back(odbc.postgres);
             odbc.backends.push_back(odbc.mariadb);
             odbc.backends.push_back(odbc.mariadbMixed);

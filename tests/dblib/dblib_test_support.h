@@ -29,6 +29,7 @@ struct TestOdbc {
     std::vector<Backend> backends;     //!< catalogues with the standard schema
     Backend noTend;                    //!< SQLite catalogue without TEND (see NoTendCatalogue)
     Backend notADatabase;              //!< SQLite DSN whose file is not a database
+    Backend custom;                    //!< empty SQLite catalogue a test fills itself
     bool servers = false;              //!< PostgreSQL and MariaDB are available
     Backend postgres;                  //!< valid when servers
     Backend mariadb;                   //!< valid when servers

@@ -264,6 +264,23 @@ TEST_P(ReadInterval, UnusableRowsAreSkipped) {
     EXPECT_EQ("good.dat", out[0].path);
 }
 
+TEST_P(ReadInterval, PathLongerThanTheBufferIsNotCut) {
+    if (GetParam() != "sqlite") GTEST_SKIP() << "the server catalogues hold 1024 characters at most";
+    AddFloatFile("good.dat", T0, 10, 100);
+    // The first 1023 characters name an existing file; the whole path does not.
+    const std::string prefix(1023 - dir.path().string().size() - 1, 'p');
+    WriteDataFile(dir.path() / prefix, 512, FloatBytes(Ramp(100)));
+    FileRow r;
+    r.tBegin = T0 + 10;
+    r.tQty = 10;
+    r.sps = 10;
+    r.cpath = (dir.path() / prefix).string() + "-and-more";
+    InsertFileRow(d, r);
+    const auto out = Read(T0, T0 + 20);
+    ASSERT_EQ(1u, out.size());
+    EXPECT_EQ("good.dat", out[0].path);
+}
+
 TEST_P(ReadInterval, AbsurdLengthAllocatesOnlyTheInterval) {
     WriteDataFile(dir.path() / "f.dat", 512, FloatBytes(Ramp(100)));
     FileRow r;
