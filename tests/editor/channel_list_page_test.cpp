@@ -111,6 +111,35 @@ TEST_F(ChannelListPageTest, AddInsertsAtTheSelectedRowOrFirst) {
   EXPECT_EQ((QStringList{"1", "2", "3", "4", "5"}), Column(page, 0));
 }
 
+TEST_F(ChannelListPageTest, ChangeEditsTheSelectedRowOrAddsAtTheTop) {
+  Set({"A", "B"});
+  CChannelListPage page(state);
+  page.show();
+  QString title;
+  auto acceptDialog = [&title] {
+    QTimer::singleShot(0, [&title] {
+      if (auto* d = qobject_cast<CChannelDlg*>(QApplication::activeModalWidget())) {
+        title = d->windowTitle();
+        d->accept();
+      }
+    });
+  };
+  const QRect rect = page.table()->visualRect(page.table()->model()->index(1, 2));
+  QTest::mouseClick(page.table()->viewport(), Qt::LeftButton, {}, rect.center());
+  acceptDialog();
+  QTest::mouseDClick(page.table()->viewport(), Qt::LeftButton, {}, rect.center());
+  EXPECT_EQ("Изменение канала...", title);
+  EXPECT_EQ((QStringList{"A", ""}), Column(page, 1));  // no catalogue: empty codes stored
+  EXPECT_EQ(2, state.settings.channelCount);
+
+  page.table()->clearSelection();
+  acceptDialog();
+  page.changeButton()->click();
+  EXPECT_EQ("Добавление канала...", title);
+  EXPECT_EQ((QStringList{"", "A", ""}), Column(page, 1));
+  EXPECT_EQ(3, state.settings.channelCount);
+}
+
 TEST_F(ChannelListPageTest, SortByStationAlternates) {
   Set({"B", "C", "A"});
   CChannelListPage page(state);
