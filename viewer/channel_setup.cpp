@@ -52,8 +52,12 @@ ChannelEntry ReadChannel(const Profile& settings, int index) {
 
 bool EnsureConnected(ViewerSession& session) {
     auto& state = session.state();
+    if (state.reconnectFailed) return false;
     if (state.database.Probe()) return true;
-    if (!state.database.Connect()) return false;
+    if (!state.database.Connect()) {
+        state.reconnectFailed = true;
+        return false;
+    }
     // A reconnect gives a new connection handle; the viewer's names follow it.
     state.schema.Refresh(state.database.hdbc());
     return true;

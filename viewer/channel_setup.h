@@ -38,7 +38,8 @@ ChannelEntry ReadChannel(const Profile& settings, int index);
 
 //! Checks the catalogue connection (Probe) and reconnects when it is lost;
 //! after a reconnect the viewer's schema registry is refreshed against the new
-//! connection. Returns false when no connection could be made.
+//! connection. Returns false when no connection could be made; after one
+//! failed reconnect it returns false at once until the next pass begins.
 bool EnsureConnected(ViewerSession& session);
 
 //! Sample rate of a channel (see RateLookup).

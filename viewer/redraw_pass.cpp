@@ -309,6 +309,7 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
                                           PassTimings* timings) {
     Stopwatch total(Field(timings, &PassTimings::total));
     redrawRequested = false;
+    session.state().reconnectFailed = false;
     try {
         // One consistent view of the settings for the whole pass.
         const Profile settings = Profile::Load(session.settingsPath());

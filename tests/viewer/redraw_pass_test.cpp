@@ -6,6 +6,7 @@
 
 #include "common/time_values.h"
 #include "viewer/event_log.h"
+#include "viewer/session_state.h"
 #include "viewer/viewer_session.h"
 
 #include "catalogue_rows.h"
@@ -324,6 +325,18 @@ TEST_F(RedrawPassTest, EventMarksSkipRowsWithoutTime) {
     EXPECT_EQ(r->image.pixel(x, y) & 0xFFFFFF, 0xFF0000u);
     const int xOther = static_cast<int>(100.0 * (r->drawingWidth - 2) / 600.0) + 1;
     EXPECT_NE(r->image.pixel(xOther, y) & 0xFFFFFF, 0xFF0000u);
+}
+
+TEST_F(RedrawPassTest, LostConnectionIsMadeAgainBeforeTheQueries) {
+    AddChannel("AAA", 20, {{kT0, 600, 20}});
+    WriteSettings({{"N#", "1"}, {"NSEC#", "600"}}, {"AAA"});
+    ASSERT_TRUE(Pass());
+    viewer_->state().database.Disconnect();
+    auto r = Pass();
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->channels.size(), 1u);
+    EXPECT_TRUE(r->channels[0].traced);
+    EXPECT_EQ(r->windowEnd, kT0 + 600);
 }
 
 TEST_F(RedrawPassTest, NothingToDrawReturnsNothing) {
