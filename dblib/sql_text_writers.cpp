@@ -77,16 +77,17 @@ std::string InsertRowStatement(const CDbSchema& s, const NewRow& r, bool useTend
 
 std::string ExtendRowStatement(const CDbSchema& s, const ChannelKey& key, double newQty,
                                std::string_view ldDate, double newEnd, double oldBegin,
-                               double oldQty) {
+                               double oldQty, bool withTend) {
     const auto& f = s.fileList;
     const Quoted sta(key.station), ch(key.channel), date(ldDate);
     // This statement keeps the location-code equality in parentheses.
     const std::string lc = NoLocationCode(key.locationCode)
                                ? LocationCodeCondition(f.LCODE, key.locationCode)
                                : "(" + LocationCodeCondition(f.LCODE, key.locationCode) + ")";
-    return Format("update %s set %s=%0.2f,%s={ts '%s'},%s=%0.4f where %s='%s' and %s='%s' and %s "
+    const std::string tend = withTend ? Format(",%s=%0.4f", f.TEND, newEnd) : std::string();
+    return Format("update %s set %s=%0.2f,%s={ts '%s'}%s where %s='%s' and %s='%s' and %s "
                   "and %s=%0.4f and %s=%0.2f",
-                  f.name, f.TQTY, newQty, f.LDDATE, date.c(), f.TEND, newEnd, f.STA, sta.c(), f.CH,
+                  f.name, f.TQTY, newQty, f.LDDATE, date.c(), tend.c_str(), f.STA, sta.c(), f.CH,
                   ch.c(), lc.c_str(), f.TBEGIN, oldBegin, f.TQTY, oldQty);
 }
 

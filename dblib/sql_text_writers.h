@@ -51,10 +51,10 @@ struct NewRow {
 std::string InsertRowStatement(const CDbSchema& s, const NewRow& row, bool useTend);
 
 //! Lengthens the row (oldBegin, oldQty) of a channel: TQTY = newQty, LDDATE,
-//! TEND = newEnd.
+//! TEND = newEnd (left out with withTend false, for catalogues without TEND).
 std::string ExtendRowStatement(const CDbSchema& s, const ChannelKey& key, double newQty,
                                std::string_view ldDate, double newEnd, double oldBegin,
-                               double oldQty);
+                               double oldQty, bool withTend = true);
 
 //! Deletes the channel's rows of file cpath whose FOFF lies in [from, to).
 std::string DeleteRowsInRangeStatement(const CDbSchema& s, const ChannelKey& key,

@@ -297,10 +297,20 @@ int CWaveDatabase::ExtendRow(double oldBegin, double oldQty) {
     const std::string date = writer::NowCatalogueDate();
     odbc::Statement st(hdbc(), &lastDiagnostic_);
     if (!st.ok()) return db::kOdbcFailed;
-    const std::string text = sql::ExtendRowStatement(schema_, {station, channel, locationCode},
-                                                     oldQty + r, date, oldBegin + oldQty + r,
-                                                     oldBegin, oldQty);
-    const std::int64_t rows = writer::ExecChange(st, text);
+    const sql::ChannelKey key{station, channel, locationCode};
+    // TEND is kept up to date even when reads do not use it, so that it is
+    // right when they start to. A catalogue without the column gets the
+    // update without it rather than no update at all.
+    std::int64_t rows = writer::ExecChange(
+        st, sql::ExtendRowStatement(schema_, key, oldQty + r, date, oldBegin + oldQty + r,
+                                    oldBegin, oldQty));
+    if (rows < 0 && !useTend_) {
+        const std::string firstError = lastDiagnostic_;
+        rows = writer::ExecChange(st, sql::ExtendRowStatement(schema_, key, oldQty + r, date,
+                                                              oldBegin + oldQty + r, oldBegin,
+                                                              oldQty, false));
+        if (rows < 0) lastDiagnostic_ = firstError;
+    }
     if (rows < 0) return db::kUpdateFailed;
     return rows == 0 ? db::kNoRowUpdated : db::kOk;
 }

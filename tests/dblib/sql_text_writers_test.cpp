@@ -90,6 +90,10 @@ TEST(WriterSqlText, ExtendRowKeepsTheLocationCodeInParentheses) {
               "TQTY=120.00",
               sql::ExtendRowStatement(s, kCode, 130, "2023-11-14 22:13:20", 1700000130, 1700000000,
                                       120));
+    EXPECT_EQ("update FILELIST set TQTY=130.00,LDDATE={ts '2023-11-14 22:13:20'} where STA='ABC' and "
+              "CH='BHZ' and (LCODE='00') and TBEGIN=1700000000.0000 and TQTY=120.00",
+              sql::ExtendRowStatement(s, kCode, 130, "2023-11-14 22:13:20", 1700000130, 1700000000,
+                                      120, false));
 }
 
 TEST(WriterSqlText, RowRangeHeaderAndQuotaStatements) {

@@ -157,6 +157,59 @@ TEST_P(WaveWriter, RingWrapsToTheFirstBlockAfterTheHeader) {
     EXPECT_EQ((std::vector<std::string>{"ring/TST.BHZ 1700000200.0000 20.00 1024"}), Rows());
 }
 
+TEST_P(WaveWriter, RingPositionOfTheFirstBlockFromTheCaller) {
+    const std::string ring = "ring/TST.BHZ";
+    std::filesystem::create_directories(dataDir() / "ring");
+    std::ofstream(dataDir() / ring, std::ios::binary) << std::string(1024, '\0');
+    db.setWriteMode(1);
+    ASSERT_EQ(db::kOk, Write(Ramp(200), kT0, 20, ring)) << db.lastDiagnostic();
+    const auto at = [&](double t, std::int64_t offset) {
+        const std::vector<float> s = Ramp(20);
+        return db.WriteSamplesAt(s.data(), 20, "TST", "BHZ", "", ring, t, t + 1, "rec", 20, 1, 1,
+                                 offset);
+    };
+    struct Case {
+        const char* reason;
+        double t;
+        std::int64_t offset;
+        const char* row;
+    };
+    const Case cases[] = {
+        {"a positive offset is used as it is", kT0 + 100, 1200, "ring/TST.BHZ 1700000100.0000 1.00 1200"},
+        {"zero: the end of the data of the highest offset", kT0 + 200, 0,
+         "ring/TST.BHZ 1700000200.0000 1.00 1280"},
+        {"negative: the end of the newest block", kT0 + 300, -1,
+         "ring/TST.BHZ 1700000300.0000 1.00 1360"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ASSERT_EQ(db::kOk, at(c.t, c.offset)) << db.lastDiagnostic();
+        EXPECT_EQ(c.row, Rows().back());
+    }
+    // Rows that begin before a block stay; only those starting inside it go.
+    EXPECT_EQ("ring/TST.BHZ 1700000000.0000 10.00 1024", Rows().front());
+}
+
+TEST_P(WaveWriter, CatalogueWithoutTendColumn) {
+    kvt::test::DropTendColumn(session());
+    ASSERT_EQ(0, db.SetParameter("use_tend", "1"));
+    ASSERT_FALSE(db.useTend());
+    ASSERT_EQ(db::kOk, Write(Ramp(200), kT0)) << db.lastDiagnostic();
+    ASSERT_EQ(db::kOk, Write(Ramp(100, 200), kT0 + 10)) << db.lastDiagnostic();
+    EXPECT_EQ((std::vector<std::string>{"TST/22/14112023-221320-BHZ.TST 1700000000.0000 15.00 512"}),
+              Rows());
+    EXPECT_NE(std::string::npos,
+              FileBytes("TST/22/14112023-221320-BHZ.TST").find("Time duration=000 00 00 15\r\n"));
+    std::vector<kvt::DataSegment> out;
+    ASSERT_EQ(db::kOk, db.ReadInterval("TST", "BHZ", "", kT0, kT0 + 15, out));
+    ASSERT_EQ(1u, out.size());
+    EXPECT_EQ(Ramp(300), out[0].samples);
+    ASSERT_EQ(db::kOk, db.CutInterval("TST", "BHZ", "", kT0 + 12, kT0 + 20, "rec"))
+        << db.lastDiagnostic();
+    EXPECT_EQ((std::vector<std::string>{"TST/22/14112023-221320-BHZ.TST 1700000000.0000 12.00 512"}),
+              Rows());
+}
+
 TEST_P(WaveWriter, RingFileMustExist) {
     db.setWriteMode(1);
     EXPECT_EQ(db::kFileWriteFailed, Write(Ramp(20), kT0, 20, "ring/missing"));
