@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -39,14 +40,18 @@ TEST(DbSchemaBuiltIn, RefreshWithoutConnectionKeepsBuiltInNames) {
 
 // A catalogue created in lower case, as a server that folds names would list
 // it; sitechan exists only as a view, which the table list does not show.
+// The scratch catalogue (all tables, upper case) is rebuilt so once per process.
 class DbSchemaRefresh : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kvt::test::ConnectTo(d, kvt::test::Odbc().custom)) << d.lastDiagnostic();
+        ASSERT_TRUE(kvt::dbtest::ConnectTo(d, kvt::dbtest::CustomCatalogue())) << d.lastDiagnostic();
+        static bool prepared = false;  // the scratch catalogue lives as long as the process
+        if (prepared) return;
+        for (const char* table :
+             {"FILELIST", "SITECHAN", "SITE", "ORIGIN", "NETWORKS", "LASTID", "ID_SENS", "ID_FREQ",
+              "GEOGRAPHIC_REGION", "EVENTLIST", "EARTHQUAKE", "CONTREG", "CALIBRATION", "ARRIVAL"})
+            ASSERT_TRUE(kvt::dbtest::Exec(d.hdbc(), std::string("drop table ") + table));
         for (const char* sql : {
-                 "drop view if exists sitechan", "drop table if exists filelist",
-                 "drop table if exists arrival", "drop table if exists networks",
-                 "drop table if exists eventlist", "drop table if exists base_sitechan",
                  "create table filelist (nindex integer, sta varchar(16), tbegin double, "
                  "tqty double, tend double, lcode varchar(8))",
                  "create table arrival (nindex integer, fm varchar(2), sta varchar(16))",
@@ -55,7 +60,8 @@ protected:
                  "varchar(8))",
                  "create table base_sitechan (sta varchar(16), chan varchar(16))",
                  "create view sitechan as select sta, chan from base_sitechan"})
-            ASSERT_TRUE(kvt::test::Exec(d.hdbc(), sql));
+            ASSERT_TRUE(kvt::dbtest::Exec(d.hdbc(), sql));
+        prepared = true;
     }
     kvt::CWaveDatabase d;
 };
@@ -97,7 +103,7 @@ TEST_F(DbSchemaRefresh, EveryRefreshStartsFromTheBuiltInNames) {
     s.Refresh(d.hdbc());
     ASSERT_STREQ("filelist", s.fileList.name);
     kvt::CWaveDatabase other;
-    ASSERT_TRUE(kvt::test::ConnectTo(other, kvt::test::NoTendCatalogue()));
+    ASSERT_TRUE(kvt::dbtest::ConnectTo(other, kvt::dbtest::NoTendCatalogue()));
     s.Refresh(other.hdbc());
     EXPECT_STREQ("FILELIST", s.fileList.name);
     EXPECT_STREQ("TBEGIN", s.fileList.TBEGIN);

@@ -2,6 +2,8 @@
 
 #include "dblib/odbc_statement.h"
 #include "dblib/sql_text.h"
+#include "scratch_catalogue.h"
+#include "test_backends.h"
 
 #include <gtest/gtest.h>
 
@@ -12,162 +14,73 @@
 #include <sstream>
 #include <unistd.h>
 
-namespace kvt::test {
+namespace kvt::dbtest {
 
 namespace fs = std::filesystem;
+using kvt::test::BackendKind;
+using kvt::test::FixtureValue;
+using kvt::test::OdbcSession;
+using kvt::test::ScratchCatalogue;
 
 namespace {
 
-std::map<std::string, std::string> ReadEnvFile(const fs::path& file) {
-    std::map<std::string, std::string> values;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return values;
-}
-
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::string SqliteDriver() {
-    for (const char* p : {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so",
-                          "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so",
-                          "/usr/lib/odbc/libsqlite3odbc.so", "/usr/lib64/libsqlite3odbc.so"})
-        if (fs::exists(p)) return p;
-    return "libsqlite3odbc.so";
-}
-
-// Runs a schema script of dblib/sql: statements end with ";" at a line end,
-// comments are whole lines.
-void RunScript(void* hdbc, const fs::path& script) {
-    std::ifstream in(script);
-    ASSERT_TRUE(in) << script;
-    std::string line, statement;
-    while (std::getline(in, line)) {
-        if (line.rfind("--", 0) == 0) continue;
-        statement += line + "\n";
-        const auto end = line.find_last_not_of(" \t\r");
-        if (end != std::string::npos && line[end] == ';') {
-            statement.erase(statement.find_last_of(';'));
-            Exec(hdbc, statement);
-            statement.clear();
-        }
-    }
-}
-
-fs::path SourceDir() {
-    const char* s = std::getenv("KVT_SOURCE_DIR");
-    return s ? fs::path(s) : fs::path(".");
-}
-
-void CreateSqliteCatalogue(const Backend& b, bool dropTend) {
-    CWaveDatabase db;
-    ASSERT_TRUE(ConnectTo(db, b)) << db.lastDiagnostic();
-    RunScript(db.hdbc(), SourceDir() / "dblib/sql/sqlite.sql");
-    if (dropTend) Exec(db.hdbc(), "alter table FILELIST drop column TEND");
-}
-
-struct Setup {
-    TempDir temp;
-    TestOdbc odbc;
-
-    Setup() {
-        odbc.dir = temp.path();
-        std::string odbcinst, odbcini;
-        const char* testdb = std::getenv("KVT_TESTDB_DIR");
-        std::map<std::string, std::string> env;
-        if (testdb != nullptr && fs::exists(fs::path(testdb) / "env"))
-            env = ReadEnvFile(fs::path(testdb) / "env");
-        odbc.servers = env.count("KVT_PG_DSN") && env.count("KVT_MARIA_DSN");
-        if (odbc.servers) {
-            odbcinst = ReadFile(fs::path(env["ODBCSYSINI"]) / "odbcinst.ini");
-            odbcini = ReadFile(env["ODBCINI"]);
-        } else {
-            odbcinst = "[SQLite3]\nDriver=" + SqliteDriver() + "\n";
-        }
-        const fs::path dir = temp.path();
-        auto sqliteDsn = [&](const std::string& name, const fs::path& file) {
-            odbcini += "\n[" + name + "]\nDriver=SQLite3\nDatabase=" + file.string() +
-                       "\nTimeout=10000\n";
-        };
-        sqliteDsn("dblib_own", dir / "own.sqlite");
-        sqliteDsn("dblib_notend", dir / "notend.sqlite");
-        sqliteDsn("dblib_notdb", dir / "notdb.sqlite");
-        sqliteDsn("dblib_custom", dir / "custom.sqlite");
-        // Drivers stay loaded until the process ends, so that the leak
-        // checker can still name the libraries that allocated at load time.
-        std::string pinned;
-        std::istringstream lines(odbcinst);
-        for (std::string line; std::getline(lines, line);) {
-            pinned += line + "\n";
-            if (line.rfind("[", 0) == 0) pinned += "DontDLClose=1\n";
-        }
-        std::ofstream(dir / "odbcinst.ini") << pinned;
-        std::ofstream(dir / "odbc.ini") << odbcini;
-        setenv("ODBCSYSINI", dir.c_str(), 1);
-        setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
-
-        odbc.noTend = {"sqlite-notend", "dblib_notend", "", ""};
-        odbc.notADatabase = {"sqlite-notdb", "dblib_notdb", "", ""};
-        odbc.custom = {"sqlite-custom", "dblib_custom", "", ""};
-        std::ofstream(dir / "notdb.sqlite") << std::string(8192, 'x');
-        if (odbc.servers) {
-            odbc.backends.push_back({"sqlite", env["KVT_SQLITE_DSN"], env["KVT_SQLITE_USER"],
-                                     env["KVT_SQLITE_PASSWORD"]});
-            odbc.postgres = {"postgresql", env["KVT_PG_DSN"], env["KVT_PG_USER"],
-                             env["KVT_PG_PASSWORD"]};
-            odbc.mariadb = {"mariadb", env["KVT_MARIA_DSN"], env["KVT_MARIA_USER"],
-                            env["KVT_MARIA_PASSWORD"]};
-            // The mixed-case catalogue may have an account of its own.
-            const std::string mixedUser = env.count("KVT_MARIA_MIXED_USER")
-                                              ? env["KVT_MARIA_MIXED_USER"]
-                                              : env["KVT_MARIA_USER"];
-            const std::string mixedPassword = env.count("KVT_MARIA_MIXED_PASSWORD")
-                                                  ? env["KVT_MARIA_MIXED_PASSWORD"]
-                                                  : env["KVT_MARIA_PASSWORD"];
-            odbc.mariadbMixed = {"mariadb_mixed", env["KVT_MARIA_MIXED_DSN"], mixedUser,
-                                 mixedPassword};
-            odbc.backends.push_back(odbc.postgres);
-            odbc.backends.push_back(odbc.mariadb);
-            odbc.backends.push_back(odbc.mariadbMixed);
-            odbc.pgStop = env["KVT_PG_STOP"];
-            odbc.pgStart = env["KVT_PG_START"];
-        } else {
-            const Backend own{"sqlite", "dblib_own", "", ""};
-            CreateSqliteCatalogue(own, false);
-            odbc.backends.push_back(own);
-        }
-    }
+// The catalogues of the shared fixture under this library's test names.
+const std::pair<const char*, BackendKind> kKinds[] = {
+    {"sqlite", BackendKind::SQLite},
+    {"postgresql", BackendKind::PostgreSQL},
+    {"mariadb", BackendKind::MariaDB},
+    {"mariadb_mixed", BackendKind::MariaDBMixedCase},
 };
+
+Backend FromShared(const std::string& name, const kvt::test::Backend& b) {
+    return Backend{name, b.dsn, b.user, b.password};
+}
 
 }  // namespace
 
-const TestOdbc& Odbc() {
-    static Setup setup;
-    return setup.odbc;
+const Backend* FindBackend(const std::string& name) {
+    static std::map<std::string, std::optional<Backend>> found;
+    auto it = found.find(name);
+    if (it == found.end()) {
+        std::optional<Backend> b;
+        for (const auto& [n, kind] : kKinds)
+            if (name == n)
+                if (const auto shared = kvt::test::FindBackend(kind)) b = FromShared(name, *shared);
+        it = found.emplace(name, b).first;
+    }
+    return it->second ? &*it->second : nullptr;
 }
 
 const Backend& NoTendCatalogue() {
-    static const bool created = [] {
-        CreateSqliteCatalogue(Odbc().noTend, true);
-        return true;
+    static ScratchCatalogue catalogue;
+    static const Backend b = [] {
+        OdbcSession session = catalogue.backend().Connect();
+        kvt::test::DropTendColumn(session);
+        return FromShared("sqlite_notend", catalogue.backend());
     }();
-    (void)created;
-    return Odbc().noTend;
+    return b;
 }
 
-const Backend* FindBackend(const std::string& name) {
-    for (const Backend& b : Odbc().backends)
-        if (b.name == name) return &b;
-    return nullptr;
+const Backend& NotADatabase() {
+    static ScratchCatalogue catalogue;
+    static const Backend b = [] {
+        // The SQLite driver opens its file lazily: connecting works, reading
+        // the catalogue then fails.
+        std::ofstream(catalogue.file(), std::ios::binary | std::ios::trunc)
+            << std::string(8192, 'x');
+        return FromShared("sqlite_notdb", catalogue.backend());
+    }();
+    return b;
 }
+
+const Backend& CustomCatalogue() {
+    static ScratchCatalogue catalogue;
+    static const Backend b = FromShared("sqlite_custom", catalogue.backend());
+    return b;
+}
+
+std::string PostgresStopCommand() { return FixtureValue("KVT_PG_STOP").value_or(""); }
+std::string PostgresStartCommand() { return FixtureValue("KVT_PG_START").value_or(""); }
 
 bool ConnectTo(CWaveDatabase& db, const Backend& b) {
     db.SetParameter("odbc", b.dsn);
@@ -236,4 +149,4 @@ void InsertFileRow(CWaveDatabase& db, const FileRow& r) {
                                 values.c_str()));
 }
 
-}  // namespace kvt::test
+}  // namespace kvt::dbtest

@@ -14,43 +14,37 @@
 #include <string>
 #include <vector>
 
-namespace kvt::test {
+namespace kvt::dbtest {
 
 struct Backend {
-    std::string name;      //!< "sqlite", "postgresql", "mariadb"
+    std::string name;      //!< one of kBackendNames, or a special catalogue's name
     std::string dsn;
     std::string user;
     std::string password;
 };
 
-//! The private ODBC set-up of this test program (created once).
-struct TestOdbc {
-    std::filesystem::path dir;         //!< private ODBCINI/ODBCSYSINI directory
-    std::vector<Backend> backends;     //!< catalogues with the standard schema
-    Backend noTend;                    //!< SQLite catalogue without TEND (see NoTendCatalogue)
-    Backend notADatabase;              //!< SQLite DSN whose file is not a database
-    Backend custom;                    //!< empty SQLite catalogue a test fills itself
-    bool servers = false;              //!< PostgreSQL and MariaDB are available
-    Backend postgres;                  //!< valid when servers
-    Backend mariadb;                   //!< valid when servers
-    Backend mariadbMixed;              //!< MariaDB catalogue with mixed-case names
-    std::string pgStop, pgStart;       //!< shell commands that stop/start PostgreSQL
-};
-
-//! Sets up (once) and returns the private ODBC configuration.
-const TestOdbc& Odbc();
-
-//! The SQLite catalogue whose FILELIST has no TEND column (created at first use).
-const Backend& NoTendCatalogue();
-
-//! Names of the back ends tests are parameterised with.
-//! "mariadb-mixed" is a MariaDB catalogue whose tables and columns are spelled
-//! in mixed case ("FileList", "tBegin"): every statement must use the
-//! registry's spelling there.
+//! Names of the back ends tests are parameterised with. "mariadb_mixed" is a
+//! MariaDB catalogue whose tables and columns are spelled in mixed case
+//! ("FileList", "tBegin"): every statement must use the registry's spelling.
 inline const std::vector<std::string> kBackendNames{"sqlite", "postgresql", "mariadb",
                                                     "mariadb_mixed"};
-//! The back end of that name, or null when it is not available in this run.
+
+//! The back end of that name (from the shared test database fixture), or
+//! null when it is not available in this run.
 const Backend* FindBackend(const std::string& name);
+
+//! Throw-away SQLite catalogues of this process (created at first use):
+//! one whose FILELIST has no TEND column, one whose file is not a database
+//! (the driver connects, every catalogue function fails), and an empty one a
+//! test fills with tables of its own.
+const Backend& NoTendCatalogue();
+const Backend& NotADatabase();
+const Backend& CustomCatalogue();
+
+//! Shell commands that stop and start the fixture's PostgreSQL server
+//! (empty when the servers do not run).
+std::string PostgresStopCommand();
+std::string PostgresStartCommand();
 
 //! Connects db to backend b (parameters set first). Returns Connect()'s result.
 bool ConnectTo(CWaveDatabase& db, const Backend& b);
@@ -100,4 +94,4 @@ void ClearFileList(CWaveDatabase& db);
 //! Inserts a FILELIST row with the registry names of db.
 void InsertFileRow(CWaveDatabase& db, const FileRow& row);
 
-}  // namespace kvt::test
+}  // namespace kvt::dbtest

@@ -14,11 +14,11 @@ namespace {
 
 using kvt::CWaveDatabase;
 using kvt::DataSegment;
-using kvt::test::Backend;
-using kvt::test::FileRow;
-using kvt::test::FloatBytes;
-using kvt::test::InsertFileRow;
-using kvt::test::WriteDataFile;
+using kvt::dbtest::Backend;
+using kvt::dbtest::FileRow;
+using kvt::dbtest::FloatBytes;
+using kvt::dbtest::InsertFileRow;
+using kvt::dbtest::WriteDataFile;
 namespace db = kvt::db;
 namespace fs = std::filesystem;
 
@@ -34,11 +34,11 @@ std::vector<float> Ramp(int n, float offset = 0) {
 class ReadInterval : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        const Backend* b = kvt::test::FindBackend(GetParam());
+        const Backend* b = kvt::dbtest::FindBackend(GetParam());
         if (b == nullptr) GTEST_SKIP() << GetParam() << " is not available";
-        ASSERT_TRUE(kvt::test::ConnectTo(d, *b)) << d.lastDiagnostic();
+        ASSERT_TRUE(kvt::dbtest::ConnectTo(d, *b)) << d.lastDiagnostic();
         d.SetParameter("data", dir.path().string());
-        kvt::test::ClearFileList(d);
+        kvt::dbtest::ClearFileList(d);
     }
 
     // A float file of n ramp samples (starting at `offset`) with a 512-byte
@@ -62,7 +62,7 @@ protected:
         return out;
     }
 
-    kvt::test::TempDir dir;
+    kvt::dbtest::TempDir dir;
     CWaveDatabase d;
     int result = 1;
 };
@@ -106,7 +106,7 @@ TEST_P(ReadInterval, DataOffsetFromTheRow) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
-        kvt::test::ClearFileList(d);
+        kvt::dbtest::ClearFileList(d);
         WriteDataFile(dir.path() / "f.dat", c.header, FloatBytes(Ramp(200, 5)));
         FileRow r;
         r.tBegin = T0;
@@ -198,7 +198,7 @@ TEST_P(ReadInterval, EverySampleTypeConverts) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
-        kvt::test::ClearFileList(d);
+        kvt::dbtest::ClearFileList(d);
         WriteDataFile(dir.path() / "t.dat", 512, c.raw);
         FileRow r;
         r.tBegin = T0;
@@ -438,7 +438,7 @@ TEST_P(ReadInterval, ContiguousBuffer) {
     EXPECT_EQ(db::kEmptyInterval, d.ReadIntervalContiguous(buffer));
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalogues, ReadInterval, ::testing::ValuesIn(kvt::test::kBackendNames),
+INSTANTIATE_TEST_SUITE_P(Catalogues, ReadInterval, ::testing::ValuesIn(kvt::dbtest::kBackendNames),
                          [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -14,9 +14,8 @@
 namespace {
 
 using kvt::CWaveDatabase;
-using kvt::test::Backend;
-using kvt::test::ConnectTo;
-using kvt::test::Odbc;
+using kvt::dbtest::Backend;
+using kvt::dbtest::ConnectTo;
 namespace db = kvt::db;
 
 TEST(WaveDatabaseParameters, Defaults) {
@@ -92,7 +91,7 @@ TEST(WaveDatabaseParameters, LongConnectionValuesAreRefusedNotCut) {
 class WaveDatabaseConnect : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        const Backend* b = kvt::test::FindBackend(GetParam());
+        const Backend* b = kvt::dbtest::FindBackend(GetParam());
         if (b == nullptr) GTEST_SKIP() << GetParam() << " is not available";
         backend = *b;
     }
@@ -158,12 +157,14 @@ TEST_P(WaveDatabaseConnect, MissingDataSourceFailsWithBothHandlesNull) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogues, WaveDatabaseConnect,
-                         ::testing::ValuesIn(kvt::test::kBackendNames),
+                         ::testing::ValuesIn(kvt::dbtest::kBackendNames),
                          [](const auto& info) { return info.param; });
 
 TEST(WaveDatabaseServers, WrongPasswordLeavesHandlesNull) {
-    if (!Odbc().servers) GTEST_SKIP() << "test database servers not running";
-    for (Backend b : {Odbc().postgres, Odbc().mariadb}) {
+    const Backend* pg = kvt::dbtest::FindBackend("postgresql");
+    const Backend* maria = kvt::dbtest::FindBackend("mariadb");
+    if (pg == nullptr || maria == nullptr) GTEST_SKIP() << "test database servers not running";
+    for (Backend b : {*pg, *maria}) {
         SCOPED_TRACE(b.name);
         b.password = "wrong-" + b.password;
         CWaveDatabase d;
@@ -186,7 +187,7 @@ TEST(WaveDatabaseServers, WrongPasswordLeavesHandlesNull) {
 TEST(WaveDatabaseTend, UseTendWithoutTendColumnEndsFalse) {
     CWaveDatabase d;
     d.SetParameter("use_tend", "1");
-    ASSERT_TRUE(ConnectTo(d, kvt::test::NoTendCatalogue())) << d.lastDiagnostic();
+    ASSERT_TRUE(ConnectTo(d, kvt::dbtest::NoTendCatalogue())) << d.lastDiagnostic();
     EXPECT_FALSE(d.useTend());
     EXPECT_STREQ("TEND", d.schema().fileList.TEND);
     // Asking again on the live connection checks again.
@@ -197,7 +198,7 @@ TEST(WaveDatabaseTend, UseTendWithoutTendColumnEndsFalse) {
 TEST(WaveDatabaseTend, UseTendOnLiveConnectionIsChecked) {
     CWaveDatabase d;
     d.SetParameter("use_tend", "0");
-    ASSERT_TRUE(ConnectTo(d, Odbc().backends.front())) << d.lastDiagnostic();
+    ASSERT_TRUE(ConnectTo(d, *kvt::dbtest::FindBackend("sqlite"))) << d.lastDiagnostic();
     EXPECT_FALSE(d.useTend());
     EXPECT_EQ(db::kOk, d.SetParameter("use_tend", "1"));
     EXPECT_TRUE(d.useTend());
@@ -207,7 +208,7 @@ TEST(WaveDatabaseSchema, FailedTableListKeepsBuiltInNamesAndConnects) {
     // The SQLite driver opens the file lazily: the connect succeeds, the
     // catalogue functions fail because the file is not a database.
     CWaveDatabase d;
-    ASSERT_TRUE(ConnectTo(d, Odbc().notADatabase)) << d.lastDiagnostic();
+    ASSERT_TRUE(ConnectTo(d, kvt::dbtest::NotADatabase())) << d.lastDiagnostic();
     EXPECT_STREQ("FILELIST", d.schema().fileList.name);
     EXPECT_STREQ("TBEGIN", d.schema().fileList.TBEGIN);
     EXPECT_FALSE(d.useTend());
@@ -217,9 +218,10 @@ TEST(WaveDatabaseSchema, FailedTableListKeepsBuiltInNamesAndConnects) {
 }
 
 TEST(WaveDatabaseSchema, MixedCaseNamesOfTheDatabaseAreUsed) {
-    if (!Odbc().servers) GTEST_SKIP() << "test database servers not running";
+    const Backend* mixed = kvt::dbtest::FindBackend("mariadb_mixed");
+    if (mixed == nullptr) GTEST_SKIP() << "test database servers not running";
     CWaveDatabase d;
-    ASSERT_TRUE(ConnectTo(d, Odbc().mariadbMixed)) << d.lastDiagnostic();
+    ASSERT_TRUE(ConnectTo(d, *mixed)) << d.lastDiagnostic();
     EXPECT_STREQ("FileList", d.schema().fileList.name);
     EXPECT_STREQ("tBegin", d.schema().fileList.TBEGIN);
     EXPECT_STREQ("tEnd", d.schema().fileList.TEND);
@@ -229,17 +231,18 @@ TEST(WaveDatabaseSchema, MixedCaseNamesOfTheDatabaseAreUsed) {
 }
 
 TEST(WaveDatabaseServers, ConnectionLossAndRecovery) {
-    if (!Odbc().servers) GTEST_SKIP() << "test database servers not running";
+    const Backend* pg = kvt::dbtest::FindBackend("postgresql");
+    if (pg == nullptr) GTEST_SKIP() << "test database servers not running";
     CWaveDatabase d;
-    ASSERT_TRUE(ConnectTo(d, Odbc().postgres)) << d.lastDiagnostic();
+    ASSERT_TRUE(ConnectTo(d, *pg)) << d.lastDiagnostic();
     ASSERT_TRUE(d.Probe());
-    ASSERT_EQ(0, std::system(Odbc().pgStop.c_str()));
+    ASSERT_EQ(0, std::system(kvt::dbtest::PostgresStopCommand().c_str()));
     EXPECT_FALSE(d.Probe());
     std::vector<kvt::DataSegment> out;
     EXPECT_EQ(db::kProbeFailed, d.ReadInterval("TST", "BHZ", "", 1000, 2000, out));
     EXPECT_FALSE(d.Connect());
     EXPECT_EQ(nullptr, d.hdbc());
-    ASSERT_EQ(0, std::system(Odbc().pgStart.c_str()));
+    ASSERT_EQ(0, std::system(kvt::dbtest::PostgresStartCommand().c_str()));
     EXPECT_TRUE(d.Connect()) << d.lastDiagnostic();
     EXPECT_TRUE(d.Probe());
     EXPECT_EQ(db::kOk, d.ReadInterval("TST", "BHZ", "", 1000, 2000, out));

@@ -1,6 +1,7 @@
 // kvtquery: its command line, and what it prints for a real SQLite catalogue.
 #include "dblib_test_support.h"
 #include "kvtquery_args.h"
+#include "test_backends.h"
 
 #include "common/time_values.h"
 
@@ -103,24 +104,24 @@ ProgramRun RunKvtquery(const std::string& arguments) {
 }
 
 TEST(KvtqueryProgram, PrintsSegmentsAndLatestTime) {
-    const kvt::test::Backend* b = kvt::test::FindBackend("sqlite");
+    const kvt::dbtest::Backend* b = kvt::dbtest::FindBackend("sqlite");
     ASSERT_NE(nullptr, b);
-    kvt::test::TempDir dir;
+    kvt::dbtest::TempDir dir;
     kvt::CWaveDatabase d;
-    ASSERT_TRUE(kvt::test::ConnectTo(d, *b)) << d.lastDiagnostic();
-    kvt::test::ClearFileList(d);
+    ASSERT_TRUE(kvt::dbtest::ConnectTo(d, *b)) << d.lastDiagnostic();
+    kvt::dbtest::ClearFileList(d);
     const double t0 = kvt::EpochFromCalendar(2024, 2, 1, 10, 0, 0);
     for (int i = 0; i < 2; ++i) {
         const std::string name = "f" + std::to_string(i) + ".dat";
-        kvt::test::WriteDataFile(dir.path() / name, 512,
-                                 kvt::test::FloatBytes(std::vector<float>(200, 1.0f)));
-        kvt::test::FileRow r;
+        kvt::dbtest::WriteDataFile(dir.path() / name, 512,
+                                 kvt::dbtest::FloatBytes(std::vector<float>(200, 1.0f)));
+        kvt::dbtest::FileRow r;
         r.sta = "QRY";
         r.tBegin = t0 + 10 * i;
         r.tQty = 10;
         r.sps = 20;
         r.cpath = name;
-        kvt::test::InsertFileRow(d, r);
+        kvt::dbtest::InsertFileRow(d, r);
     }
     const std::string connection = "ODBC=" + b->dsn + " DATA=" + dir.path().string();
     ProgramRun r = RunKvtquery(connection + " QRY BHZ - 2024-02-01T10:00:05 2024-02-01T10:00:15");
@@ -140,7 +141,7 @@ TEST(KvtqueryProgram, PrintsSegmentsAndLatestTime) {
 }
 
 TEST(KvtqueryProgram, ErrorsAreClear) {
-    kvt::test::Odbc();  // private ODBC configuration for the child
+    kvt::test::PrepareOdbcEnvironment();  // private ODBC configuration for the child
     ProgramRun r = RunKvtquery("ODBC=no_such_source QRY BHZ - 0 10");
     EXPECT_EQ(1, r.exitCode);
     EXPECT_NE(std::string::npos, r.output.find("cannot connect to data source \"no_such_source\""))
