@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <strings.h>
@@ -198,7 +199,10 @@ bool EventLog::Write(std::string_view message, bool withHeader) {
     if (message.empty()) return true;
 
     const std::string_view text = CutToLine(message);
-    repeatCount_ = text == lastMessage_ ? repeatCount_ + 1 : 1;
+    if (text != lastMessage_)
+        repeatCount_ = 1;
+    else if (repeatCount_ < INT_MAX)
+        ++repeatCount_;
 
     struct stat st {};
     if (::fstat(f.fd, &st) != 0) return false;
