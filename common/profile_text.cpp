@@ -12,7 +12,10 @@ char Lower(char c) {
 }
 
 void Classify(std::string_view text, Line& line) {
-    const std::string_view content = text.substr(line.begin, line.contentEnd - line.begin);
+    std::size_t start = line.begin;
+    // Editors that save UTF-8 may put a byte order mark before the first line.
+    if (start == 0 && text.substr(0, 3) == "\xEF\xBB\xBF" && line.contentEnd >= 3) start = 3;
+    const std::string_view content = text.substr(start, line.contentEnd - start);
     const std::string_view trimmed = TrimBlanks(content);
     if (trimmed.empty() || trimmed.front() == ';') return;
     if (trimmed.front() == '[') {
@@ -28,7 +31,7 @@ void Classify(std::string_view text, Line& line) {
     if (eq == std::string_view::npos) return;
     line.kind = LineKind::Key;
     line.name = TrimBlanks(content.substr(0, eq));
-    line.valueBegin = line.begin + eq + 1;
+    line.valueBegin = start + eq + 1;
 }
 
 }  // namespace

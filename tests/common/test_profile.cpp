@@ -144,6 +144,7 @@ TEST(ProfileRead, BadInput) {
         {"[ A ] junk\nK=1\n", "A", "K", "1", "blanks inside the brackets, text after them"},
         {"[A]\n;K=1\nK=2\n", "A", "K", "2", "comment lines are skipped"},
         {"[A]\n=1\nK=2\n", "A", "K", "2", "a line with an empty key is skipped"},
+        {"\xEF\xBB\xBF[A]\r\nK=1\r\n", "A", "K", "1", "a UTF-8 byte order mark before the first section"},
         {"[A]\nK=" + std::string(100000, 'x') + "\n", "A", "K", std::string(100000, 'x'),
          "a very long line"},
     };
