@@ -135,6 +135,12 @@ std::string OldestFilesQuery(const CDbSchema& s, const ChannelKey& key, std::str
                   f.CREATER, who.c(), f.FOFF, 512, f.LDDATE, f.TBEGIN);
 }
 
+std::string RowsOfPathQuery(const CDbSchema& s, std::string_view cpath) {
+    const auto& f = s.fileList;
+    const Quoted path(cpath);
+    return Format("select count(*) from %s where %s='%s'", f.name, f.CPATH, path.c());
+}
+
 std::string DeleteByPathStatement(const CDbSchema& s, std::string_view cpath) {
     const auto& f = s.fileList;
     const Quoted path(cpath);

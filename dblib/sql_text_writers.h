@@ -76,6 +76,9 @@ std::string StorageTotalQuery(const CDbSchema& s, const ChannelKey& key, std::st
 //! FOFF, TQTY, SPS, CPATH of the creator's whole files, oldest first (LDDATE, TBEGIN).
 std::string OldestFilesQuery(const CDbSchema& s, const ChannelKey& key, std::string_view creator);
 
+//! Number of rows of file cpath, of any channel: "select count(*) from FILELIST where CPATH='...'".
+std::string RowsOfPathQuery(const CDbSchema& s, std::string_view cpath);
+
 //! Deletes every row of file cpath.
 std::string DeleteByPathStatement(const CDbSchema& s, std::string_view cpath);
 

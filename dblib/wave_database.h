@@ -159,7 +159,9 @@ public:
     //! Writes count samples into a data file. writeMode != 0: into filePath at
     //! byte `position`; writeMode 0 and position != 0: a new file named after
     //! timeBegin below dataDir (filePath set to it); writeMode 0 and position
-    //! 0: appended to existingPath. 0, db::kFileOpenFailed,
+    //! 0: appended to existingPath. A new file whose name is taken by a
+    //! catalogued file is refused (db::kFileOpenFailed), never overwritten.
+    //! 0, db::kFileOpenFailed,
     //! db::kFileWriteFailed (file missing, or the write failed: a new file is
     //! then removed and an appended file cut back to its old size).
     int WriteDataFile(const float* samples, std::int32_t count, std::int64_t position,
@@ -226,6 +228,7 @@ private:
                     std::int64_t offset);
     int WritePieceAppendRegime(const float* samples, std::int32_t count, bool& removalFailed);
     int WritePieceRing(const float* samples, std::int32_t count, std::int64_t position);
+    bool PathIsCatalogued(const std::string& cpath);
     int CutOneFilePerRow(std::vector<std::string>& filesToDelete);
     int CutRing();
 

@@ -236,8 +236,15 @@ int CWaveDatabase::WriteDataFile(const float* samples, std::int32_t count, std::
             return db::kFileOpenFailed;
         filePath = path;
         {
-            writer::File file(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-            if (!file.ok()) return db::kFileOpenFailed;
+            writer::File file(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+            if (!file.ok()) {
+                // The name holds only station, channel and start second: another
+                // location code, or a restart within that second, gives the same
+                // name. A catalogued file is never overwritten; a leftover is.
+                if (errno != EEXIST || PathIsCatalogued(relative)) return db::kFileOpenFailed;
+                file = writer::File(path, O_WRONLY | O_TRUNC, 0666);
+                if (!file.ok()) return db::kFileOpenFailed;
+            }
             const std::string zeros(kHeader512, '\0');
             if (!file.WriteAt(0, reinterpret_cast<const unsigned char*>(zeros.data()), zeros.size()) ||
                 !file.WriteAt(kHeader512, bytes, size) || !file.Close()) {
@@ -263,6 +270,18 @@ int CWaveDatabase::WriteDataFile(const float* samples, std::int32_t count, std::
     }
     RewriteHeader512();
     return db::kOk;
+}
+
+bool CWaveDatabase::PathIsCatalogued(const std::string& cpath) {
+    odbc::Statement st(hdbc(), &lastDiagnostic_);
+    std::int64_t rows = 1;  // when the catalogue cannot tell, assume the worst
+    SQLLEN ind = 0;
+    if (st.ok() && st.ExecDirect(sql::RowsOfPathQuery(schema_, cpath)) &&
+        st.Bind(1, SQL_C_SBIGINT, &rows, 0, &ind) && odbc::Succeeded(st.Fetch())) {
+        st.CloseCursor();
+        return ind == SQL_NULL_DATA || rows != 0;
+    }
+    return true;
 }
 
 int CWaveDatabase::InsertRow(std::int64_t fileOffset) {

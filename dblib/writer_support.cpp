@@ -18,6 +18,15 @@ File::~File() noexcept {
     if (fd_ >= 0) ::close(fd_);
 }
 
+File& File::operator=(File&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
 bool File::WriteAt(std::int64_t position, const unsigned char* data, std::size_t size) noexcept {
     if (fd_ < 0) return false;
     std::size_t done = 0;

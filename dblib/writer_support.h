@@ -18,6 +18,8 @@ public:
     ~File() noexcept;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
+    File(File&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    File& operator=(File&& o) noexcept;
 
     bool ok() const noexcept { return fd_ >= 0; }
     //! Writes all size bytes at byte position; false on any failure (disk

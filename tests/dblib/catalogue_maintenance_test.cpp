@@ -221,7 +221,9 @@ TEST_P(CatalogueMaintenance, ColumnTypeAndAlterColumn) {
     // Servers that do not know this form of the statement refuse it; either
     // way the answer is a plain true or false and the table stays usable.
     const bool altered = db.AlterColumn(table, tend, "double");
-    if (!altered) EXPECT_FALSE(db.lastDiagnostic().empty());
+    if (!altered) {
+        EXPECT_FALSE(db.lastDiagnostic().empty());
+    }
     EXPECT_TRUE(db.Probe());
     EXPECT_FALSE(db.AlterColumn(table, "NO_SUCH_COLUMN", "double"));
 }

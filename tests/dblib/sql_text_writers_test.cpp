@@ -128,6 +128,8 @@ TEST(WriterSqlText, RowRangeHeaderAndQuotaStatements) {
         {"oldest files", sql::OldestFilesQuery(s, kCode, "rec"),
          "select FOFF,TQTY,SPS,CPATH from FILELIST where STA='ABC' and CH='BHZ' and LCODE='00' and "
          "CREATER='rec' and FOFF=512 order by LDDATE,TBEGIN"},
+        {"rows of a file, any channel", sql::RowsOfPathQuery(s, "a/b"),
+         "select count(*) from FILELIST where CPATH='a/b'"},
         {"alter column", sql::AlterColumnStatement("FILELIST", "TEND", "double"),
          "alter table FILELIST alter column TEND double"},
     };

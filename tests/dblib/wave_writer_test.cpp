@@ -216,6 +216,25 @@ TEST_P(WaveWriter, RingFileMustExist) {
     EXPECT_TRUE(Rows().empty());
 }
 
+TEST_P(WaveWriter, NewFileNeverOverwritesACataloguedFileOfTheSameName) {
+    const std::string name = "TST/22/14112023-221320-BHZ.TST";
+    ASSERT_EQ(db::kOk, Write(Ramp(200), kT0)) << db.lastDiagnostic();
+    const std::string before = FileBytes(name);
+    const auto rows = Rows();
+    // A new stretch starting within the same second, and another location
+    // code of the channel starting then, would both get that name.
+    EXPECT_EQ(db::kFileOpenFailed, Write(Ramp(20), kT0 + 0.3));
+    const std::vector<float> s = Ramp(200);
+    EXPECT_EQ(db::kFileOpenFailed,
+              db.WriteSamples(s.data(), 200, "TST", "BHZ", "00", "", kT0, kT0 + 10, "rec", 20, 1, 1));
+    EXPECT_EQ(before, FileBytes(name));
+    EXPECT_EQ(rows, Rows());
+    // A file of that name without a row is a leftover and is replaced.
+    kvt::test::ResetCatalogue(backend(), session());
+    ASSERT_EQ(db::kOk, Write(Ramp(20, 7), kT0)) << db.lastDiagnostic();
+    EXPECT_EQ(512u + 80, FileBytes(name).size());
+}
+
 TEST_P(WaveWriter, RowThatCannotBeInsertedLeavesNoFile) {
     {
         kvt::test::RefusingTrigger refuse(session(), GetParam(), "INSERT");
