@@ -84,9 +84,12 @@ public:
     //! Reads the samples of (timeBegin, timeEnd) (epoch s) of one channel into
     //! out, one segment per file, in ascending file start. out is emptied
     //! first; its arrays belong to the caller. Sets the request fields.
-    //! Returns 0 (also with out empty when no file matches), db::kEmptyInterval,
-    //! db::kProbeFailed, db::kOdbcFailed. Unreadable files and unusable rows
-    //! are left out of out.
+    //! Returns 0 (also with out empty when no file matches), db::kEmptyInterval
+    //! (also for times that are not finite), db::kProbeFailed, db::kOdbcFailed
+    //! (when a fetch fails midway, out still holds the files read until then).
+    //! Unreadable files and unusable rows (unknown DATATYPE, rate not above 0,
+    //! negative or absurd length, NULL values) are left out of out; no array
+    //! is larger than the interval needs.
     int ReadInterval(std::string_view station, std::string_view channel,
                      std::string_view locationCode, double timeBegin, double timeEnd,
                      std::vector<DataSegment>& out);

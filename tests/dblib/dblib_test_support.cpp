@@ -79,8 +79,18 @@ const Backend& CustomCatalogue() {
     return b;
 }
 
-std::string PostgresStopCommand() { return FixtureValue("KVT_PG_STOP").value_or(""); }
-std::string PostgresStartCommand() { return FixtureValue("KVT_PG_START").value_or(""); }
+namespace {
+
+std::string ServerCommand(const std::string& name, const char* what) {
+    const std::string prefix = name == "postgresql" ? "KVT_PG_" : name == "mariadb" ? "KVT_MARIA_" : "";
+    if (prefix.empty()) return {};
+    return FixtureValue(prefix + what).value_or("");
+}
+
+}  // namespace
+
+std::string ServerStopCommand(const std::string& name) { return ServerCommand(name, "STOP"); }
+std::string ServerStartCommand(const std::string& name) { return ServerCommand(name, "START"); }
 
 bool ConnectTo(CWaveDatabase& db, const Backend& b) {
     db.SetParameter("odbc", b.dsn);

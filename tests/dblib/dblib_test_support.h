@@ -41,10 +41,10 @@ const Backend& NoTendCatalogue();
 const Backend& NotADatabase();
 const Backend& CustomCatalogue();
 
-//! Shell commands that stop and start the fixture's PostgreSQL server
-//! (empty when the servers do not run).
-std::string PostgresStopCommand();
-std::string PostgresStartCommand();
+//! Shell commands that stop and start the fixture's server of back end
+//! "postgresql" or "mariadb" (empty when the servers do not run).
+std::string ServerStopCommand(const std::string& name);
+std::string ServerStartCommand(const std::string& name);
 
 //! Connects db to backend b (parameters set first). Returns Connect()'s result.
 bool ConnectTo(CWaveDatabase& db, const Backend& b);

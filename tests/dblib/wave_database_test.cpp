@@ -230,22 +230,48 @@ TEST(WaveDatabaseSchema, MixedCaseNamesOfTheDatabaseAreUsed) {
     EXPECT_TRUE(d.Probe()) << d.lastDiagnostic();
 }
 
+// Stops a server for one test and starts it again whatever the test's outcome,
+// so that later tests find it running.
+class ServerStop {
+public:
+    explicit ServerStop(const std::string& backend) : backend_(backend) {
+        stopped_ = std::system(kvt::dbtest::ServerStopCommand(backend_).c_str()) == 0;
+    }
+    ~ServerStop() { Start(); }
+    bool stopped() const { return stopped_; }
+    bool Start() {
+        if (!stopped_) return true;
+        stopped_ = std::system(kvt::dbtest::ServerStartCommand(backend_).c_str()) != 0;
+        return !stopped_;
+    }
+
+private:
+    std::string backend_;
+    bool stopped_ = false;
+};
+
 TEST(WaveDatabaseServers, ConnectionLossAndRecovery) {
-    const Backend* pg = kvt::dbtest::FindBackend("postgresql");
-    if (pg == nullptr) GTEST_SKIP() << "test database servers not running";
-    CWaveDatabase d;
-    ASSERT_TRUE(ConnectTo(d, *pg)) << d.lastDiagnostic();
-    ASSERT_TRUE(d.Probe());
-    ASSERT_EQ(0, std::system(kvt::dbtest::PostgresStopCommand().c_str()));
-    EXPECT_FALSE(d.Probe());
-    std::vector<kvt::DataSegment> out;
-    EXPECT_EQ(db::kProbeFailed, d.ReadInterval("TST", "BHZ", "", 1000, 2000, out));
-    EXPECT_FALSE(d.Connect());
-    EXPECT_EQ(nullptr, d.hdbc());
-    ASSERT_EQ(0, std::system(kvt::dbtest::PostgresStartCommand().c_str()));
-    EXPECT_TRUE(d.Connect()) << d.lastDiagnostic();
-    EXPECT_TRUE(d.Probe());
-    EXPECT_EQ(db::kOk, d.ReadInterval("TST", "BHZ", "", 1000, 2000, out));
+    for (const char* name : {"postgresql", "mariadb"}) {
+        SCOPED_TRACE(name);
+        const Backend* b = kvt::dbtest::FindBackend(name);
+        if (b == nullptr || kvt::dbtest::ServerStopCommand(name).empty())
+            GTEST_SKIP() << "test database servers not running";
+        CWaveDatabase d;
+        ASSERT_TRUE(ConnectTo(d, *b)) << d.lastDiagnostic();
+        ASSERT_TRUE(d.Probe());
+        ServerStop stop(name);
+        ASSERT_TRUE(stop.stopped());
+        EXPECT_FALSE(d.Probe());
+        std::vector<kvt::DataSegment> out;
+        EXPECT_EQ(db::kProbeFailed, d.ReadInterval("TST", "BHZ", "", 1000, 2000, out));
+        EXPECT_FALSE(d.Connect());
+        EXPECT_EQ(nullptr, d.hdbc());
+        EXPECT_EQ(nullptr, d.henv());
+        ASSERT_TRUE(stop.Start());
+        EXPECT_TRUE(d.Connect()) << d.lastDiagnostic();
+        EXPECT_TRUE(d.Probe());
+        EXPECT_EQ(db::kOk, d.ReadInterval("TST", "BHZ", "", 1000, 2000, out));
+    }
 }
 
 }  // namespace
