@@ -5,6 +5,7 @@
 #include "dblib/wave_database.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
@@ -53,9 +54,17 @@ int ReadSamples(const std::string& path, int dataType, const PiecePlan& plan,
     try {
         const std::size_t count = static_cast<std::size_t>(plan.count);
         const std::size_t size = static_cast<std::size_t>(SampleSize(dataType));
-        std::vector<unsigned char> raw(count * size, 0);
         ReadOnlyFile file(path);
         if (!file.ok()) return db::kFileOpenFailed;
+        if (dataType == kFloat32 && std::endian::native == std::endian::little) {
+            // The stored form is the in-memory form: read straight into the samples.
+            out.assign(count, 0.0f);
+            if (!file.ReadAt(plan.position, reinterpret_cast<unsigned char*>(out.data()),
+                             count * size))
+                return db::kFileReadFailed;
+            return db::kOk;
+        }
+        std::vector<unsigned char> raw(count * size, 0);
         if (!file.ReadAt(plan.position, raw.data(), raw.size())) return db::kFileReadFailed;
         out.assign(count, 0.0f);
         ConvertSamples(dataType, raw.data(), count, out.data());
