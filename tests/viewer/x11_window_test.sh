@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The monitor window as a user sees it: kvtview on a virtual X display over the demonstration
 # catalogue. Checks that the window "Varurod" is mapped, that the first redraw pass finishes
-# and the title counts down ("Varurod - [...] - N сек"), saves a screenshot, and closes the
-# viewer the way a logout does (SIGTERM), expecting a clean stop with the stop line logged.
+# and the title counts down ("Varurod - [...] - N сек"), saves a screenshot, opens the settings
+# editor from the window and closes it (the viewer redraws), and closes the viewer the way a
+# logout does (SIGTERM), expecting a clean stop with the stop line logged.
 #
 #   x11_window_test.sh SOURCE_DIR BUILD_DIR
 #
@@ -72,6 +73,10 @@ for _ in $(seq 1 150); do
   sleep 0.2
 done
 [[ -n $window ]] || fail "no window titled Varurod"
+for _ in $(seq 1 100); do
+  xwininfo -id "$window" | grep -q 'Map State: IsViewable' && break
+  sleep 0.1
+done
 xwininfo -id "$window" | grep -q 'Map State: IsViewable' || fail "the window is not mapped"
 
 # The first pass comes after 5 s; then the title counts the delay down.
@@ -94,6 +99,31 @@ shot=$build/x11-window.xwd
 xwd -silent -root -out "$shot" || fail "no screenshot"
 [[ -s $shot ]] || fail "empty screenshot"
 echo "screenshot: $shot"
+
+# "Конфигурация" at the right end of the status bar starts the settings editor; closing the
+# editor (Escape = cancel) makes the viewer redraw at once: two passes within a few seconds.
+if [[ -x $build/bin/inikvtview ]]; then
+  passes() { cat "$work"/demo/log/* | grep -c 'Drawing started' || true; }
+  before=$(passes)
+  width=${geometry%x*}
+  height=${geometry#*x}
+  xdotool mousemove --window "$window" $((width - 30)) $((height - 8)) click 1
+  editor=""
+  for _ in $(seq 1 100); do
+    editor=$(xdotool search --onlyvisible --class inikvtview 2>/dev/null | head -n 1 || true)
+    [[ -n $editor ]] && break
+    sleep 0.2
+  done
+  [[ -n $editor ]] || fail "the settings editor did not open"
+  echo "editor window: $(xdotool getwindowname "$editor")"
+  xdotool windowfocus --sync "$editor" key Escape
+  for _ in $(seq 1 100); do
+    (( $(passes) >= before + 2 )) && break
+    sleep 0.2
+  done
+  (( $(passes) >= before + 2 )) || fail "no redraw after the editor closed ($before -> $(passes) passes)"
+  echo "redraws after the editor closed: $(( $(passes) - before ))"
+fi
 
 # A logout's SIGTERM closes the window like the user does: stop line, clean exit.
 kill -TERM "$viewer"
