@@ -26,11 +26,11 @@ class EditorLaunchTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
     root_ = dir_.path().toStdString();
-    for (const char* sub : {"/bin", "/work", "/sockets", "/empty"}) {
+    for (const char* sub : {"/bin", "/cwd", "/sockets", "/empty"}) {
       std::filesystem::create_directory(root_ + sub);
     }
     places_.executablePath = root_ + "/bin/viewer2.bin";
-    places_.currentDirectory = root_ + "/work";
+    places_.currentDirectory = root_ + "/cwd";
     places_.searchPath = root_ + "/empty";
     places_.notificationDirectory = root_ + "/sockets";
   }
@@ -64,9 +64,9 @@ TEST_F(EditorLaunchTest, EditorEndTellsEveryRunningViewerToRedraw) {
 }
 
 TEST_F(EditorLaunchTest, EditorIsFoundInTheCurrentDirectoryAndOnThePath) {
-  for (const char* where : {"/work", "/empty"}) {
+  for (const char* where : {"/cwd", "/empty"}) {
     SCOPED_TRACE(where);
-    std::filesystem::remove_all(root_ + "/work/inikvtview");
+    std::filesystem::remove_all(root_ + "/cwd/inikvtview");
     std::filesystem::remove_all(root_ + "/empty/inikvtview");
     InstallEditor(root_ + where);
     std::filesystem::remove(root_ + "/editor-args");
