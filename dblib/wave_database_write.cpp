@@ -140,7 +140,17 @@ int CWaveDatabase::WritePieceAppendRegime(const float* samples, std::int32_t cou
                            latest.tQty < fileLength_;
     if (continues) {
         const std::string target = ResolveDataPath(dataDir_, latest.path);
-        const std::int64_t oldSize = FileSize(target);
+        std::int64_t oldSize = FileSize(target);
+        // Samples are appended where the row's data end. After a cut the file
+        // holds samples past that point; the new ones must follow the
+        // catalogued ones, or every later sample would be read at a wrong time.
+        DataEnd end;
+        if (QueryDataEnd(latest.path, false, end) == db::kOk && end.fileOffset == kHeader512) {
+            const std::int64_t catalogued = kHeader512 + (end.endPosition - kHeader512) / 4 * 4;
+            if (oldSize >= 0 && catalogued != oldSize &&
+                ::truncate(target.c_str(), static_cast<off_t>(catalogued)) == 0)
+                oldSize = catalogued;
+        }
         rc = WriteDataFile(samples, count, 0, latest.path);
         if (rc != db::kOk) return rc;
         rc = ExtendRow(latest.tBegin, latest.tQty);

@@ -101,6 +101,23 @@ TEST_P(WaveWriter, BlockIsAppendedWhileTheDataContinue) {
     }
 }
 
+TEST_P(WaveWriter, AppendAfterACutFollowsTheCataloguedSamples) {
+    ASSERT_EQ(db::kOk, Write(Ramp(200), kT0)) << db.lastDiagnostic();
+    // The row now ends at +5 s while the file still holds 10 s.
+    ASSERT_EQ(db::kOk, db.CutInterval("TST", "BHZ", "", kT0 + 5, kT0 + 20, "rec"));
+    ASSERT_EQ(db::kOk, Write(Ramp(100, 5000), kT0 + 5)) << db.lastDiagnostic();
+    EXPECT_EQ((std::vector<std::string>{"TST/22/14112023-221320-BHZ.TST 1700000000.0000 10.00 512"}),
+              Rows());
+    std::vector<kvt::DataSegment> out;
+    ASSERT_EQ(db::kOk, db.ReadInterval("TST", "BHZ", "", kT0, kT0 + 10, out));
+    ASSERT_EQ(1u, out.size());
+    std::vector<float> expected = Ramp(100);
+    const std::vector<float> added = Ramp(100, 5000);
+    expected.insert(expected.end(), added.begin(), added.end());
+    EXPECT_EQ(expected, out[0].samples);
+    EXPECT_EQ(512u + 800, FileBytes("TST/22/14112023-221320-BHZ.TST").size());
+}
+
 TEST_P(WaveWriter, WrittenFilesReadBackSampleForSample) {
     db.setFileLength(10);
     std::vector<float> samples = Ramp(610);
