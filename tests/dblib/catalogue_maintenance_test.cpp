@@ -102,6 +102,36 @@ TEST_P(CatalogueMaintenance, MakeRoomRemovesOldestFilesUntilTheQuotaHolds) {
     }
 }
 
+TEST_P(CatalogueMaintenance, FileThatCannotBeRemovedIsLoggedAndReported) {
+    WriteThreeFiles();
+    // A directory with something in it where file B was: unlink fails even for root.
+    std::filesystem::remove(dataDir() / kFileB);
+    std::filesystem::create_directories(dataDir() / kFileB / "x");
+    EXPECT_EQ(1, db.CutInterval("TST", "BHZ", "", kT0 + 5, kT0 + 25, "rec"));
+    kvt::RemovalRecord r;
+    EXPECT_EQ(0, db.TakeRemovalRecord(r));
+    EXPECT_EQ((dataDir() / kFileB).string(), r.path);
+    EXPECT_FALSE(r.removed);
+    EXPECT_EQ(-1, db.TakeRemovalRecord(r));
+    // Its row is gone all the same: the cut took effect.
+    EXPECT_EQ(2u, Rows().size());
+
+    db.station = "TST";
+    db.channel = "BHZ";
+    db.locationCode = "";
+    db.creator = "rec";
+    db.sampleRate = 20;
+    std::filesystem::remove_all(dataDir() / kFileA);
+    std::filesystem::create_directories(dataDir() / kFileA / "x");
+    db.setMaxFileSize(100);
+    EXPECT_EQ(1, db.MakeRoom(0));
+    EXPECT_EQ(1, db.TakeRemovalRecord(r));
+    EXPECT_TRUE(r.removed);  // C, the newer one, went
+    EXPECT_EQ(0, db.TakeRemovalRecord(r));
+    EXPECT_FALSE(r.removed);  // A stayed on disk
+    EXPECT_TRUE(Rows().empty());
+}
+
 TEST_P(CatalogueMaintenance, CutRemovesFilesInsideAndShortensTheOneBefore) {
     WriteThreeFiles();
     EXPECT_EQ(db::kOk, db.CutInterval("TST", "BHZ", "", kT0 + 5, kT0 + 25, "rec"))
