@@ -1,7 +1,8 @@
-// kvtsim: a recording simulator. It writes synthetic ground motion (a slow
-// swell plus noise) for one or more channels through the database library's
-// writer, as a recording program would, so that a catalogue (for instance the
-// demo's) gets fresh data while a viewer watches it. See SimUsage().
+// kvtsim's batch mode: a given number of blocks of synthetic ground motion (a
+// slow swell plus noise) for the channels named on the command line, through
+// the database library's writer, one line per stored block. See SimUsage().
+
+#include "kvtsim/batch_recorder.h"
 
 #include "kvtsim_args.h"
 
@@ -41,9 +42,9 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int kvt::sim::RunBatch(const std::vector<std::string>& arguments) {
     std::string error;
-    const auto args = kvt::sim::ParseSimArgs(std::vector<std::string>(argv + 1, argv + argc), error);
+    const auto args = kvt::sim::ParseSimArgs(arguments, error);
     if (!args) {
         std::fprintf(stderr, "kvtsim: %s\n%s", error.c_str(), kvt::sim::SimUsage());
         return 2;
