@@ -129,6 +129,9 @@ TEST_F(SnapshotTest, WritesPictureOfRequestedSizeAndLogsBanner) {
              std::string("#[KVTVIEW] Time shift = 0#\r\n"),
          })
         EXPECT_NE(log.find(line), std::string::npos) << line << "\nin:\n" << log;
+    // LEVEL=error: the pass leaves no trace lines.
+    EXPECT_EQ(log.find("Drawing started..."), std::string::npos);
+    EXPECT_EQ(log.find("Read SpS from SITECHAN"), std::string::npos);
 }
 
 TEST_F(SnapshotTest, DefaultSizeAndTendInUse) {
