@@ -43,25 +43,41 @@ void OnTerminationSignal(int) {
   [[maybe_unused]] const ssize_t n = ::write(terminationPipe[1], &byte, 1);
 }
 
-// SIGTERM (a logout, a service manager, kill) and SIGINT close the window the way the user
-// does, so the stop line is logged and the refresh thread ends before the process does.
-// The handler only writes to a pipe; the window is closed on the user-interface thread.
-void CloseOnTerminationSignals(QWidget& window) {
-  if (terminationPipe[0] < 0 && ::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &window);
-  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-    char buffer[16];
-    while (::read(terminationPipe[0], buffer, sizeof buffer) > 0) {
-    }
-    window.close();
-  });
-  struct sigaction action {};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGINT, &action, nullptr);
-}
+// While the window is open, SIGTERM (a logout, a service manager, kill) and SIGINT close it the
+// way the user does, so the stop line is logged and the refresh thread ends before the process
+// does. The handler only writes to a pipe; the window is closed on the user-interface thread.
+// The previous handlers come back when the window has gone.
+class CloseOnTerminationSignals {
+ public:
+  explicit CloseOnTerminationSignals(QWidget& window) {
+    if (terminationPipe[0] < 0 && ::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+      char buffer[16];
+      while (::read(terminationPipe[0], buffer, sizeof buffer) > 0) {
+      }
+      window.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    installed_ = ::sigaction(SIGTERM, &action, &previousTerm_) == 0 &&
+                 ::sigaction(SIGINT, &action, &previousInt_) == 0;
+  }
+  ~CloseOnTerminationSignals() {
+    if (!installed_) return;
+    ::sigaction(SIGTERM, &previousTerm_, nullptr);
+    ::sigaction(SIGINT, &previousInt_, nullptr);
+  }
+  CloseOnTerminationSignals(const CloseOnTerminationSignals&) = delete;
+  CloseOnTerminationSignals& operator=(const CloseOnTerminationSignals&) = delete;
+
+ private:
+  bool installed_ = false;
+  struct sigaction previousTerm_ {};
+  struct sigaction previousInt_ {};
+};
 
 }  // namespace
 
@@ -74,7 +90,7 @@ int RunWindowViewer(ViewerSession& session, const std::vector<std::string>& args
   frame.settingsPath = session.settingsPath();
   frame.pass = WindowPass(session);
   CMainFrame window(std::move(frame));
-  CloseOnTerminationSignals(window);
+  const CloseOnTerminationSignals closeOnSignals(window);
   window.showMaximized();
   return QApplication::exec();
 }
