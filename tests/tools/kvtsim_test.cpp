@@ -230,6 +230,35 @@ TEST(KvtSimNetwork, CreatesTheTablesOfAnEmptyCatalogue) {
     EXPECT_EQ(0, session.QueryCount("select count(*) from FILELIST where TEND is null"));
 }
 
+TEST(KvtSimNetwork, KeepsEveryChannelUnderItsQuota) {
+    kvt::test::ScratchCatalogue catalogue;
+    const auto& b = catalogue.backend();
+    const std::string log = b.dataDir + "/../kvtsim-quota.log";
+    // 10-second files of 20 samples/s hold 1312 bytes; 8 KiB keep six of the twelve.
+    const long long quota = 8192;
+    const pid_t pid = StartSim({"ODBC=" + b.dsn, "DATA=" + b.dataDir, "--stations", "1", "--backfill",
+                                "120", "--run", "0", "--file-seconds", "10", "--quota",
+                                std::to_string(quota)}, log);
+    ASSERT_EQ(0, WaitExit(pid, 60)) << Log(log);
+    EXPECT_EQ(Log(log).find(" 0 old files removed"), std::string::npos) << Log(log);
+    kvt::test::OdbcSession session(b.dsn, "", "");
+    for (const char* ch : {"BHZ", "BHN", "BHE"}) {
+        SCOPED_TRACE(ch);
+        const auto rows = session.Query(std::string("select CPATH,FOFF,TQTY,SPS from FILELIST where CH='") + ch + "'");
+        double total = 0;
+        for (const auto& row : rows) {
+            total += Number(row[1]) + Number(row[2]) * Number(row[3]) * 4;
+            EXPECT_TRUE(std::filesystem::exists(b.dataDir + "/" + row[0].value_or("")));
+        }
+        EXPECT_LE(total, quota);
+        EXPECT_GE(rows.size(), 4u);  // the newest data stay
+    }
+    // Files of removed rows are gone: no file on disk without its row.
+    std::size_t files = 0;
+    for (const auto& f : std::filesystem::recursive_directory_iterator(b.dataDir)) files += f.is_regular_file();
+    EXPECT_EQ(static_cast<long long>(files), session.QueryCount("select count(*) from FILELIST"));
+}
+
 TEST(KvtSimNetwork, ClearErrorsForBadStarts) {
     struct Case {
         const char* reason;

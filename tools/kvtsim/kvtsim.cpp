@@ -87,7 +87,8 @@ private:
     QuakeSchedule schedule_;
     std::vector<ChannelState> channels_;
     double eventsUntil_ = 0;
-    long long blocks_ = 0, samples_ = 0, failures_ = 0, removed_ = 0;
+    long long blocks_ = 0, samples_ = 0, failures_ = 0, removed_ = 0, rounds_ = 0;
+    double longestRound_ = 0;  // s of the slowest live round (load figure)
 };
 
 bool Simulator::Setup(double now) {
@@ -213,6 +214,10 @@ int Simulator::Run() {
             if (g_stop) break;
             CatchUp(c, now - c.channel->lagSeconds);
         }
+        if (now > start) {  // the first round is the back-fill
+            ++rounds_;
+            longestRound_ = std::max(longestRound_, kvt::UtcNow() - now);
+        }
         if (g_stop || o_.runSeconds == 0 || (o_.runSeconds > 0 && now - start >= o_.runSeconds)) break;
         // Sleep to the next whole second; a signal cuts the sleep short.
         const double wake = std::floor(kvt::UtcNow()) + 1;
@@ -227,8 +232,9 @@ int Simulator::Run() {
         if (g_stop) break;
         now = kvt::UtcNow();
     }
-    std::printf("kvtsim: stopped; %lld blocks, %lld samples written, %lld failed writes, %lld old files removed\n",
-                blocks_, samples_, failures_, removed_);
+    std::printf("kvtsim: stopped; %lld blocks, %lld samples written, %lld failed writes, %lld old files removed; "
+                "%lld live rounds, the longest %.2f s\n",
+                blocks_, samples_, failures_, removed_, rounds_, longestRound_);
     return 0;
 }
 
