@@ -53,6 +53,11 @@ void InstallSignalHandlers() {
 }
 
 constexpr const char* kCreator = "kvtsim";
+
+// The clock with its fractions (the library's UtcNow gives whole seconds).
+double Now() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
 constexpr double kEventReachKm = 600;  // stations farther away get no event mark
 
 struct ChannelState {
@@ -198,7 +203,7 @@ void Simulator::EnterEventsUntil(double t) {
 }
 
 int Simulator::Run() {
-    const double start = kvt::UtcNow();
+    const double start = Now();
     if (!Setup(start)) return 1;
     std::size_t described = 0, recording = channels_.size();
     for (const NetworkStation& st : net_)
@@ -210,19 +215,22 @@ int Simulator::Run() {
     double now = start;
     for (;;) {
         EnterEventsUntil(now);
+        const auto roundStart = std::chrono::steady_clock::now();
         for (ChannelState& c : channels_) {
             if (g_stop) break;
             CatchUp(c, now - c.channel->lagSeconds);
         }
         if (now > start) {  // the first round is the back-fill
             ++rounds_;
-            longestRound_ = std::max(longestRound_, kvt::UtcNow() - now);
+            longestRound_ = std::max(
+                longestRound_,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - roundStart).count());
         }
         if (g_stop || o_.runSeconds == 0 || (o_.runSeconds > 0 && now - start >= o_.runSeconds)) break;
         // Sleep to the next whole second; a signal cuts the sleep short.
-        const double wake = std::floor(kvt::UtcNow()) + 1;
+        const double wake = std::floor(Now()) + 1;
         while (!g_stop) {
-            const double left = wake - kvt::UtcNow();
+            const double left = wake - Now();
             if (left <= 0) break;
             struct timespec ts;
             ts.tv_sec = static_cast<time_t>(left);
@@ -230,7 +238,7 @@ int Simulator::Run() {
             nanosleep(&ts, nullptr);
         }
         if (g_stop) break;
-        now = kvt::UtcNow();
+        now = Now();
     }
     std::printf("kvtsim: stopped; %lld blocks, %lld samples written, %lld failed writes, %lld old files removed; "
                 "%lld live rounds, the longest %.2f s\n",
