@@ -15,12 +15,12 @@ bool HasPrefix(const std::string& s, const char* prefix) {
     return strncasecmp(s.c_str(), prefix, std::char_traits<char>::length(prefix)) == 0;
 }
 
+}  // namespace
+
 bool IsConnectionArgument(const std::string& a) {
     return HasPrefix(a, "ODBC=") || HasPrefix(a, "USER=") || HasPrefix(a, "PASSWORD=") ||
            HasPrefix(a, "DATA=") || HasPrefix(a, "/use_tend") || HasPrefix(a, "-use_tend");
 }
-
-}  // namespace
 
 const char* QueryUsage() {
     return "usage: kvtquery [ODBC=dsn] [USER=name] [PASSWORD=secret] [DATA=dir] [/use_tend]\n"

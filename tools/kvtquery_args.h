@@ -40,4 +40,8 @@ std::string FormatUtc(double t);
 //! The usage text.
 const char* QueryUsage();
 
+//! True for an argument of the viewer's connection grammar: ODBC=, USER=,
+//! PASSWORD=, DATA= (prefixes in any case), /use_tend or -use_tend.
+bool IsConnectionArgument(const std::string& argument);
+
 }  // namespace kvt::tools
