@@ -156,7 +156,7 @@ TEST_F(MseedImport, EverySampleAsLibmseedDecodesIt) {
         EXPECT_NEAR(t.start, first, 1e-4);
         EXPECT_NEAR(t.rate, sps, 0.01);
         const std::string lcode = t.location.empty()
-                                      ? std::string("(LCODE is null or LCODE='??')")
+                                      ? std::string("(LCODE is null or LCODE='?" "?')")
                                       : "LCODE='" + kvt::test::Quote(t.location) + "'";
         const std::string where = " where STA='" + kvt::test::Quote(t.station) + "' and CHAN='" +
                                   kvt::test::Quote(t.channel) + "' and " + lcode;
