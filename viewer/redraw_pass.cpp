@@ -64,6 +64,7 @@ struct Pass {
     int nsec = 0;
     bool debug = false;
     bool warnings = false;
+    bool reducePerColumn = true;  //!< draw traces through the per-column reduction
 };
 
 // One channel while it is being drawn.
@@ -148,7 +149,7 @@ void DrawWindow(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
         Stopwatch sw(Field(p.timings, &PassTimings::draw));
         AmplitudeScale scale;
         ChooseScale(buffer.data(), buffer.size(), c.rate, scaleSetting, scale);
-        p.canvas.DrawTrace(buffer.data(), buffer.size(), 0, n, c.index, scale);
+        p.canvas.DrawTrace(buffer.data(), buffer.size(), 0, n, c.index, scale, p.reducePerColumn);
     }
     Debug(p, "Data drawn " + Span(c, from, to));
 }
@@ -177,7 +178,7 @@ void DrawPiecewise(Pass& p, const Channel& c, std::vector<DataSegment>& segments
         {
             Stopwatch sw(Field(p.timings, &PassTimings::draw));
             p.canvas.DrawTrace(seg.samples.data(), count, offset, c.samplesInWindow, c.index,
-                               scale);
+                               scale, p.reducePerColumn);
         }
         ReleaseSamples(seg);
         Debug(p, "Data drawn " + Span(c, seg.tBegin, seg.tEnd));
@@ -306,7 +307,7 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
 
 std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
                                           std::atomic<bool>& redrawRequested,
-                                          PassTimings* timings) {
+                                          PassTimings* timings, bool reducePerColumn) {
     Stopwatch total(Field(timings, &PassTimings::total));
     redrawRequested = false;
     session.state().reconnectFailed = false;
@@ -328,7 +329,8 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
         canvas.DrawFrame();
 
         RedrawResult result;
-        Pass p{session, settings, canvas, timings, {}, nsec, LogIsDebug(), LogWarningsOn()};
+        Pass p{session, settings, canvas, timings, {}, nsec, LogIsDebug(), LogWarningsOn(),
+                reducePerColumn};
         double latestMax;
         {
             Stopwatch sw(Field(timings, &PassTimings::catalogue));

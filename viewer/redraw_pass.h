@@ -65,9 +65,13 @@ struct PassTimings {
 //! previous picture and values. Never throws.
 std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
                                           std::atomic<bool>& redrawRequested);
-//! The same, adding the time spent in each kind of work to *timings (may be null).
+//! The same, adding the time spent in each kind of work to *timings (may be
+//! null). Traces are drawn through the per-column reduction (the same pixels
+//! as a line to every sample, at most four line operations per pixel column);
+//! reducePerColumn false draws a line to every sample, the reference the
+//! bench and the tests compare with.
 std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
                                           std::atomic<bool>& redrawRequested,
-                                          PassTimings* timings);
+                                          PassTimings* timings, bool reducePerColumn = true);
 
 }  // namespace kvt::viewer
