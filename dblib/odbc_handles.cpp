@@ -32,7 +32,9 @@ SQLRETURN Handle::Allocate(SQLSMALLINT parentType, SQLHANDLE parent, std::string
     if (!Succeeded(rc)) {
         // Allocation failures are recorded on the parent handle.
         Check(rc, parentType, parent, diag);
-        if (h != nullptr && type_ != SQL_HANDLE_ENV) SQLFreeHandle(type_, h);
+        // Some driver managers hand out an environment even on failure, for
+        // its diagnostics; it is ours to free.
+        if (h != nullptr) SQLFreeHandle(type_, h);
         return rc;
     }
     h_ = h;
