@@ -29,6 +29,27 @@ bool HeaderAt(const std::vector<char>& buf, std::size_t off) {
     return off + kFixedHeader <= buf.size() && MS_ISVALIDHEADER(buf.data() + off);
 }
 
+// Steim records carry the last sample of the record (the reverse integration
+// constant) in their first frame. libmseed only warns when the decoded
+// samples do not end there; a record that fails this check holds damaged
+// differences and must not be stored. Empty text when the record passes.
+std::string SteimCheck(const MSRecord& msr) {
+    if ((msr.encoding != DE_STEIM1 && msr.encoding != DE_STEIM2) || msr.sampletype != 'i' ||
+        msr.numsamples <= 0 || msr.fsdh == nullptr)
+        return {};
+    const std::size_t at = static_cast<std::size_t>(msr.fsdh->data_offset) + 8;
+    if (msr.reclen <= 0 || at + 4 > static_cast<std::size_t>(msr.reclen)) return "no Steim frame";
+    const auto* b = reinterpret_cast<const unsigned char*>(msr.record) + at;
+    const std::uint32_t raw = msr.byteorder == 0
+                                  ? (std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[1]} << 8 | b[0])
+                                  : (std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3]);
+    const auto expected = static_cast<std::int32_t>(raw);
+    const std::int32_t last = static_cast<const std::int32_t*>(msr.datasamples)[msr.numsamples - 1];
+    if (last == expected) return {};
+    return "Steim integrity check failed (last sample " + std::to_string(last) + ", record says " +
+           std::to_string(expected) + ")";
+}
+
 struct MsrDeleter {
     void operator()(MSRecord* m) const noexcept { msr_free(&m); }
 };
@@ -82,6 +103,11 @@ DecodedFile DecodeFile(const std::string& path) {
         if (rc < 0 || !msr) {
             out.problems.push_back({static_cast<std::int64_t>(off),
                                     std::string("record cannot be decoded: ") + ms_errorstr(rc)});
+            off = resync(off);
+            continue;
+        }
+        if (const std::string bad = SteimCheck(*msr); !bad.empty()) {
+            out.problems.push_back({static_cast<std::int64_t>(off), "record cannot be decoded: " + bad});
             off = resync(off);
             continue;
         }
