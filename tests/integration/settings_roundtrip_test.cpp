@@ -202,6 +202,11 @@ TEST_F(SettingsRoundTrip, MonitorDrawsTheChannelsTheEditorSavedInTheirOrder) {
   const QImage image(QString::fromStdString((dir_ / "out.png").string()));
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(QSize(720, 480), image.size());
+  int tracePixels = 0;  // the traces are drawn in pure blue
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) == 0x0000FF) ++tracePixels;
+  EXPECT_GT(tracePixels, 3 * 300);
 
   // One redraw pass: each channel looks up its rate once, in the order of the file.
   const std::string log = LogText();
