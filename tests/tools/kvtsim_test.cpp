@@ -147,7 +147,11 @@ std::string Log(const std::string& path) {
 
 double Number(const std::optional<std::string>& text) { return text ? std::stod(*text) : 0; }
 
-TEST(KvtSimNetwork, RecordsLiveUntilSigtermAndLeavesWholeRows) {
+class KvtSimStops : public ::testing::TestWithParam<int> {};
+
+// A stop signal ends the recording after the block in progress, whichever of
+// the two it is.
+TEST_P(KvtSimStops, RecordsLiveUntilTheSignalAndLeavesWholeRows) {
     kvt::test::ScratchCatalogue catalogue;
     const auto& b = catalogue.backend();
     const std::string log = b.dataDir + "/../kvtsim-network.log";
@@ -162,7 +166,7 @@ TEST(KvtSimNetwork, RecordsLiveUntilSigtermAndLeavesWholeRows) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         live = session.QueryDouble(newest).value_or(0) >= start + 2;
     }
-    kill(pid, SIGTERM);
+    kill(pid, GetParam());
     ASSERT_EQ(0, WaitExit(pid, 20)) << Log(log);
     ASSERT_TRUE(live) << Log(log);
     EXPECT_NE(Log(log).find("kvtsim: stopped;"), std::string::npos) << Log(log);
@@ -210,6 +214,11 @@ TEST(KvtSimNetwork, RecordsLiveUntilSigtermAndLeavesWholeRows) {
     EXPECT_NEAR(1000, count, 2);
     EXPECT_GT(peak, 50);  // ground motion, not silence
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, KvtSimStops, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
 
 TEST(KvtSimNetwork, CreatesTheTablesOfAnEmptyCatalogue) {
     kvt::test::ScratchCatalogue catalogue;

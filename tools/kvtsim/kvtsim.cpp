@@ -203,7 +203,9 @@ void Simulator::EnterEventsUntil(double t) {
 }
 
 int Simulator::Run() {
-    const double start = Now();
+    // Blocks end on whole seconds: their lengths stay whole hundredths of a
+    // second, which is how finely the catalogue keeps a row's length (TQTY).
+    const double start = std::floor(Now());
     if (!Setup(start)) return 1;
     std::size_t described = 0, recording = channels_.size();
     for (const NetworkStation& st : net_)
@@ -238,7 +240,7 @@ int Simulator::Run() {
             nanosleep(&ts, nullptr);
         }
         if (g_stop) break;
-        now = Now();
+        now = std::floor(Now());
     }
     std::printf("kvtsim: stopped; %lld blocks, %lld samples written, %lld failed writes, %lld old files removed; "
                 "%lld live rounds, the longest %.2f s\n",
