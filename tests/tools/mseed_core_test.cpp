@@ -91,6 +91,8 @@ TEST(MseedOverlap, UncoveredRanges) {
         {"the last part stored", {{1008, 1020}}, {{0, 80}}},
         {"a hole in the middle is filled", {{1000, 1003}, {1006, 1010}}, {{30, 30}}},
         {"spans elsewhere do not matter", {{500, 600}, {1010, 1020}}, {{0, 100}}},
+        {"overlapping stored spans, in any order", {{1004, 1007}, {1002, 1005}}, {{0, 20}, {70, 30}}},
+        {"a span of less than half a sample covers nothing", {{1000, 1000.04}}, {{0, 100}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);

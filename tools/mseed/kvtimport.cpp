@@ -12,6 +12,7 @@
 #include "dblib/db_result.h"
 #include "dblib/wave_database.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -28,6 +29,8 @@ constexpr int kExitPartly = 3;
 
 // Free space kept on the data directory's disk, as the writer's own rule.
 constexpr std::uintmax_t kReserveBytes = 10u << 20;
+// Samples handed to one WriteSamples call at most.
+constexpr std::size_t kMaxPerWrite = std::size_t{1} << 22;
 
 struct Totals {
     long long traces = 0;          // runs stored (whole or in part)
@@ -109,24 +112,29 @@ int main(int argc, char** argv) {
             }
             const auto ranges = kvt::mseed::UncoveredRanges(run.start, run.rate, run.samples.size(), stored);
             std::size_t stores = 0;
-            for (const kvt::mseed::SampleRange& r : ranges) {
-                if (!EnoughDisk(db.dataDir(), r.count)) {
-                    std::fprintf(stderr, "kvtimport: %s: not enough free disk space in %s\n",
-                                 file.c_str(), db.dataDir().c_str());
-                    return kExitFailed;
+            for (const kvt::mseed::SampleRange& whole : ranges) {
+                // Long runs go to the writer in pieces whose sample count
+                // stays far inside its 32-bit count.
+                for (std::size_t done = 0; done < whole.count; done += kMaxPerWrite) {
+                    const kvt::mseed::SampleRange r{whole.first + done, std::min(kMaxPerWrite, whole.count - done)};
+                    if (!EnoughDisk(db.dataDir(), r.count)) {
+                        std::fprintf(stderr, "kvtimport: %s: not enough free disk space in %s\n",
+                                     file.c_str(), db.dataDir().c_str());
+                        return kExitFailed;
+                    }
+                    const double t0 = run.start + static_cast<double>(r.first) / run.rate;
+                    const double t1 = t0 + static_cast<double>(r.count) / run.rate;
+                    const int rc = db.WriteSamples(run.samples.data() + r.first, static_cast<std::int32_t>(r.count),
+                                                   id.station, id.channel, id.location, "", t0, t1,
+                                                   args->creator, run.rate, 1.0, 1.0);
+                    if (rc != kvt::db::kOk && rc != 1) {
+                        std::fprintf(stderr, "kvtimport: %s: %s: cannot store %zu samples: error %d: %s%s%s\n",
+                                     file.c_str(), id.Text().c_str(), r.count, rc, kvt::db::ResultText(rc),
+                                     db.lastDiagnostic().empty() ? "" : ": ", db.lastDiagnostic().c_str());
+                        return kExitFailed;
+                    }
+                    fileSamples += static_cast<long long>(r.count);
                 }
-                const double t0 = run.start + static_cast<double>(r.first) / run.rate;
-                const double t1 = t0 + static_cast<double>(r.count) / run.rate;
-                const int rc = db.WriteSamples(run.samples.data() + r.first, static_cast<std::int32_t>(r.count),
-                                               id.station, id.channel, id.location, "", t0, t1,
-                                               args->creator, run.rate, 1.0, 1.0);
-                if (rc != kvt::db::kOk && rc != 1) {
-                    std::fprintf(stderr, "kvtimport: %s: %s: cannot store %zu samples: error %d: %s%s%s\n",
-                                 file.c_str(), id.Text().c_str(), r.count, rc, kvt::db::ResultText(rc),
-                                 db.lastDiagnostic().empty() ? "" : ": ", db.lastDiagnostic().c_str());
-                    return kExitFailed;
-                }
-                fileSamples += static_cast<long long>(r.count);
                 ++stores;
             }
             fileTraces += stores > 0 ? 1 : 0;

@@ -65,23 +65,28 @@ std::vector<SampleRange> UncoveredRanges(double start, double rate, std::size_t 
                                          const std::vector<Span>& stored) {
     std::vector<SampleRange> out;
     if (!(rate > 0)) return out;
+    // Sample k lies at start + k / rate; it is covered by a span when that
+    // time is in [begin - half, end - half), i.e. k in [ceil(x), ceil(y)).
+    // The half sample puts every boundary between two samples, so rounding
+    // noise cannot move a sample across it.
     const double half = 0.5 / rate;
-    std::size_t i = 0;
-    while (i < count) {
-        const auto covered = [&](std::size_t k) {
-            const double t = start + static_cast<double>(k) / rate;
-            return std::any_of(stored.begin(), stored.end(), [&](const Span& s) {
-                return t >= s.begin - half && t < s.end - half;
-            });
-        };
-        if (covered(i)) {
-            ++i;
-            continue;
-        }
-        const std::size_t first = i;
-        while (i < count && !covered(i)) ++i;
-        out.push_back({first, i - first});
+    const auto index = [&](double t) {
+        const double k = std::ceil((t - half - start) * rate);
+        return static_cast<std::size_t>(std::clamp(k, 0.0, static_cast<double>(count)));
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> covered;
+    for (const Span& sp : stored) {
+        if (!(sp.end > sp.begin)) continue;
+        const std::size_t from = index(sp.begin), to = index(sp.end);
+        if (from < to) covered.push_back({from, to});
     }
+    std::sort(covered.begin(), covered.end());
+    std::size_t next = 0;  // first sample not yet decided
+    for (const auto& [from, to] : covered) {
+        if (from > next) out.push_back({next, from - next});
+        next = std::max(next, to);
+    }
+    if (next < count) out.push_back({next, count - next});
     return out;
 }
 
