@@ -12,6 +12,8 @@
 #include "dblib/db_result.h"
 #include "dblib/wave_database.h"
 
+#include <libmseed.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -66,6 +68,8 @@ int main(int argc, char** argv) {
         std::fputs(kvt::mseed::ImportUsage(), stdout);
         return kExitOk;
     }
+    // libmseed's own warnings about a record come before ours; mark them.
+    ms_loginit(nullptr, "kvtimport: libmseed: ", nullptr, "kvtimport: libmseed: ");
     kvt::CWaveDatabase db;
     error = kvt::mseed::ConnectCatalogue(db, args->connection, args->settingsFile, argc > 0 ? argv[0] : "");
     if (!error.empty()) {
