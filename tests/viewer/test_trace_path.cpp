@@ -182,7 +182,9 @@ TEST(ColumnReducer, SamePixelsAsEverySampleOnDenseTraces) {
         const std::vector<PathPoint> reduced = Reduce(full);
         EXPECT_EQ(Draw(reduced), Draw(full));
         EXPECT_LE(reduced.size(), 4u * 200u + 1000u);
-        if (n > 2000) EXPECT_LT(reduced.size() * 2, full.size());
+        if (n > 2000) {
+            EXPECT_LT(reduced.size() * 2, full.size());
+        }
     }
 }
 
