@@ -287,3 +287,22 @@ TEST_F(MseedImport, BadRecordsAreNamedAndSkipped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MseedImport, AnUnreadableFileDoesNotStopTheOthers) {
+    const std::string missing = dir_ + "/missing.mseed";
+    const Outcome o = Import("'" + missing + "' '" + sample_ + "'");
+    EXPECT_EQ(3, o.status);
+    EXPECT_NE(std::string::npos, o.err.find("kvtimport: cannot open " + missing)) << o.err;
+    kvt::test::OdbcSession session(catalogue_.backend().dsn, "", "");
+    long long total = 0;
+    for (const Trace& t : expected_) total += static_cast<long long>(t.samples.size());
+    EXPECT_NEAR(static_cast<double>(total),
+                session.QueryDouble("select sum(TQTY*SPS) from FILELIST").value_or(0), 1.0);
+    const Outcome usage = Import("--quota");
+    EXPECT_EQ(2, usage.status);
+    EXPECT_NE(std::string::npos, usage.err.find("--quota needs a value")) << usage.err;
+}
+
+}  // namespace
