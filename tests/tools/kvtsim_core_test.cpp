@@ -212,3 +212,28 @@ TEST(SimArgs, BatchOptionsChooseTheBatchMode) {
 
 }  // namespace
 }  // namespace kvt::sim
+
+namespace kvt::sim {
+namespace {
+
+TEST(SimArgs, SettingsFillWhatTheCommandLineLeavesOpen) {
+    const auto settings = kvt::Profile::FromText(
+        "[DATABASE]\nODBC=kvtpg\nUSER=\nPASSWORD=secret\n[DATA]\nDIR=/srv/kvt/data\n");
+    NetworkOptions o;
+    ASSERT_EQ(ParseNetworkArgs({"--settings", "kvtview.ini", "PASSWORD=mine"}, o), "");
+    EXPECT_EQ(o.settingsFile, "kvtview.ini");
+    ASSERT_EQ(ApplySettings(settings, o), "");
+    EXPECT_EQ(o.dsn, "kvtpg");            // from the settings
+    EXPECT_EQ(o.user, "kvt");             // empty there: the default stays
+    EXPECT_EQ(o.password, "mine");        // the command line wins
+    EXPECT_EQ(o.dataDir, "/srv/kvt/data");
+
+    NetworkOptions tooLong;
+    EXPECT_EQ(ApplySettings(kvt::Profile::FromText("[DATABASE]\nODBC=" + std::string(40, 'x') + "\n"), tooLong),
+              "the settings' ODBC, USER and PASSWORD take at most 31 characters");
+    NetworkOptions noFile;
+    EXPECT_EQ(ParseNetworkArgs({"--settings", ""}, noFile), "--settings needs a file name");
+}
+
+}  // namespace
+}  // namespace kvt::sim

@@ -278,6 +278,8 @@ TEST(KvtSimNetwork, ClearErrorsForBadStarts) {
         {"unknown data source", {"ODBC=no_such_dsn", "DATA=/tmp"}, 1, "kvtsim: cannot connect to no_such_dsn"},
         {"bad station count", {"--stations", "x"}, 2, "--stations: 'x' is not a number"},
         {"unknown option", {"--bogus"}, 2, "unknown argument '--bogus'"},
+        {"missing settings file", {"--settings", "/nonexistent/kvtview.ini"}, 2,
+         "kvtsim: the settings file /nonexistent/kvtview.ini cannot be read"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);

@@ -263,6 +263,18 @@ int main(int argc, char** argv) {
         std::fputs(NetworkUsage(), stdout);
         return 0;
     }
+    if (!o.settingsFile.empty()) {
+        std::error_code exists;
+        if (!std::filesystem::is_regular_file(o.settingsFile, exists)) {
+            std::fprintf(stderr, "kvtsim: the settings file %s cannot be read\n", o.settingsFile.c_str());
+            return 2;
+        }
+        const std::string bad = ApplySettings(kvt::Profile::Load(o.settingsFile), o);
+        if (!bad.empty()) {
+            std::fprintf(stderr, "kvtsim: %s: %s\n", o.settingsFile.c_str(), bad.c_str());
+            return 2;
+        }
+    }
     InstallSignalHandlers();
     std::error_code ec;
     std::filesystem::create_directories(o.dataDir, ec);

@@ -1,5 +1,7 @@
 #include "sim_args.h"
 
+#include "common/settings_keys.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -45,10 +47,12 @@ const char* NetworkUsage() {
     return "usage: kvtsim [ODBC=DSN] [USER=U] [PASSWORD=P] [DATA=DIR] [--stations N]\n"
            "              [--backfill S] [--run S] [--quota BYTES] [--file-seconds S]\n"
            "              [--event-interval S] [--seed N] [--schema-dir DIR] [--quiet]\n"
+           "              [--settings kvtview.ini]\n"
            "Records synthetic ground motion of a station network into a waveform\n"
            "catalogue every second until SIGINT/SIGTERM (or --run S seconds; --run 0\n"
            "only back-fills). Defaults: ODBC=kvtdemo USER=kvt PASSWORD=kvt DATA=data,\n"
-           "12 stations, 900 s back-fill, 64 MiB per channel, 600 s files.\n"
+           "12 stations, 900 s back-fill, 64 MiB per channel, 600 s files. --settings takes\n"
+           "the connection values the command line leaves open from the monitor's settings.\n"
            "With --channel, --rate, --block, --blocks, --creator, --file-length, --start or\n"
            "--realtime it records given channels block by block instead (kvtsim DATA=DIR\n"
            "--channel STA:CH[:LCODE] ...; see the README).\n";
@@ -66,19 +70,20 @@ std::string ParseNetworkArgs(const std::vector<std::string>& args, NetworkOption
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string value;
-        if (Assignment(a, "ODBC", value)) { out.dsn = value; continue; }
-        if (Assignment(a, "USER", value)) { out.user = value; continue; }
-        if (Assignment(a, "PASSWORD", value)) { out.password = value; continue; }
+        if (Assignment(a, "ODBC", value)) { out.dsn = value; out.dsnGiven = true; continue; }
+        if (Assignment(a, "USER", value)) { out.user = value; out.userGiven = true; continue; }
+        if (Assignment(a, "PASSWORD", value)) { out.password = value; out.passwordGiven = true; continue; }
         if (Assignment(a, "DATA", value)) {
             if (value.empty()) return "DATA= needs a directory";
             out.dataDir = value;
+            out.dataGiven = true;
             continue;
         }
         if (a == "--help" || a == "-h") { out.help = true; continue; }
         if (a == "--quiet") { out.quiet = true; continue; }
         const bool known = a == "--stations" || a == "--backfill" || a == "--run" ||
                            a == "--quota" || a == "--file-seconds" || a == "--event-interval" ||
-                           a == "--seed" || a == "--schema-dir";
+                           a == "--seed" || a == "--schema-dir" || a == "--settings";
         if (!known) return "unknown argument '" + a + "'";
         if (i + 1 >= args.size()) return a + " needs a value";
         const std::string& v = args[++i];
@@ -108,10 +113,28 @@ std::string ParseNetworkArgs(const std::vector<std::string>& args, NetworkOption
             out.seed = static_cast<std::uint32_t>(n);
         } else if (a == "--schema-dir") {
             out.schemaDir = v;
+        } else if (a == "--settings") {
+            if (v.empty()) return "--settings needs a file name";
+            out.settingsFile = v;
         }
     }
     if (out.dsn.size() > 31 || out.user.size() > 31 || out.password.size() > 31)
         return "ODBC=, USER= and PASSWORD= take at most 31 characters";
+    return {};
+}
+
+std::string ApplySettings(const kvt::Profile& settings, NetworkOptions& out) {
+    const auto take = [&](const kvt::SettingKey& key, bool given, std::string& field) {
+        if (given) return;
+        std::string v = settings.Text(key);
+        if (!v.empty()) field = std::move(v);
+    };
+    take(kvt::keys::DbOdbc, out.dsnGiven, out.dsn);
+    take(kvt::keys::DbUser, out.userGiven, out.user);
+    take(kvt::keys::DbPassword, out.passwordGiven, out.password);
+    take(kvt::keys::DataDir, out.dataGiven, out.dataDir);
+    if (out.dsn.size() > 31 || out.user.size() > 31 || out.password.size() > 31)
+        return "the settings' ODBC, USER and PASSWORD take at most 31 characters";
     return {};
 }
 

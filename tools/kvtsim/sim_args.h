@@ -4,9 +4,12 @@
 //   kvtsim [ODBC=DSN] [USER=U] [PASSWORD=P] [DATA=DIR] [--stations N]
 //          [--backfill S] [--run S] [--quota BYTES] [--file-seconds S]
 //          [--event-interval S] [--seed N] [--schema-dir DIR] [--quiet]
+//          [--settings kvtview.ini]
 //
 // Connection values use the monitor's spelling, so one set of arguments
 // serves both programs.
+
+#include "common/profile.h"
 
 #include <cstdint>
 #include <string>
@@ -29,7 +32,14 @@ struct NetworkOptions {
     std::string schemaDir;         //!< scripts that create a missing catalogue (empty: built-in)
     bool quiet = false;            //!< print only errors and the final summary
     bool help = false;             //!< --help was given
+    std::string settingsFile;      //!< --settings: the monitor's settings file (empty: none)
+    bool dsnGiven = false, userGiven = false, passwordGiven = false, dataGiven = false;
 };
+
+//! Takes the connection values that the command line left open from the
+//! monitor's settings ([DATABASE] ODBC, USER, PASSWORD; [DATA] DIR); empty
+//! values there are not used. Returns an empty text, or why a value is unusable.
+std::string ApplySettings(const kvt::Profile& settings, NetworkOptions& out);
 
 //! Parses the arguments (without the program name). Returns an empty text on
 //! success, otherwise the error message; `out` then holds what was parsed.
