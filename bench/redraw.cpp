@@ -1,9 +1,12 @@
-// Figures of one redraw pass over a full catalogue: 64 channels, one hour at
-// 100 samples/s in one-hour files, drawn at 1900 x 1000 with the band-pass on.
-// Prints the total, the split (catalogue queries, interval reads, filtering,
-// drawing) and the ratio to plainly reading the same sample bytes.
+// Figures of the redraw pass over a full catalogue: 64 channels, one hour at
+// 100 samples/s in one file per channel, drawn at 1900 x 1000. Prints the
+// total and its split (catalogue queries, interval reads, filtering, drawing)
+// with and without the band-pass, traces drawn through the per-column
+// reduction and with a line to every sample (the pictures must be equal), the
+// ratio of the pass to plainly reading the same sample bytes, and the drawing
+// time of one channel at 10 and 500 samples per pixel column.
 //
-//   redraw [CHANNELS [SECONDS [RATE]]]
+//   redraw [CHANNELS [SECONDS [RATE]]]     e.g. redraw 64 5400 200
 //
 // The catalogue is a throw-away SQLite file with its own ODBC data source in a
 // temporary directory (removed at the end).
@@ -12,13 +15,16 @@
 #include "dblib/data_file.h"
 #include "dblib/odbc_statement.h"
 #include "dblib/wave_database.h"
+#include "viewer/amplitude_scale.h"
 #include "viewer/redraw_pass.h"
+#include "viewer/trace_canvas.h"
 #include "viewer/viewer_session.h"
 
 #include <QGuiApplication>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <clocale>
@@ -121,7 +127,7 @@ int main(int argc, char** argv) {
         const auto count = static_cast<std::size_t>(seconds * rate);
         std::vector<float> samples(count);
         for (int c = 0; c < channels; ++c) {
-            char sta[8];
+            char sta[16];
             std::snprintf(sta, sizeof sta, "B%02d", c);
             for (std::size_t i = 0; i < count; ++i)
                 samples[i] = static_cast<float>(1000 * std::sin(static_cast<double>(i) / rate * (0.5 + c % 5)) +
@@ -144,14 +150,18 @@ int main(int argc, char** argv) {
         }
         Exec(db.hdbc(), "COMMIT");
     }
-    {
+    // The settings are read again by every pass, so rewriting them switches the filter.
+    auto writeSettings = [&](bool filter) {
         std::ofstream ini(root / "kvtview.ini");
         ini << "[SYSTEM]\nN#=" << channels << "\nNSEC#=" << static_cast<int>(seconds)
             << "\nMODE=0\n[LOG]\nLEVEL=error\nDIR=" << (root / "log").string()
             << "\n[DATABASE]\nODBC=kvtbench\nUSE_TEND=1\n[DATA]\nDIR=" << data.string() << "\n";
-        for (int c = 0; c < channels; ++c)
-            ini << "[STA" << c << "]\nNAME=B" << (c < 10 ? "0" : "") << c << "\nCH=BHZ\nFILTER=0.50,5.00\n";
-    }
+        for (int c = 0; c < channels; ++c) {
+            ini << "[STA" << c << "]\nNAME=B" << (c < 10 ? "0" : "") << c << "\nCH=BHZ\n";
+            if (filter) ini << "FILTER=0.50,5.00\n";
+        }
+    };
+    writeSettings(true);
     const double buildSeconds = Seconds(buildStart);
 
     kvt::viewer::ViewerSession session((root / "kvtview.ini").string(), (root / "kvtview").string());
@@ -161,44 +171,87 @@ int main(int argc, char** argv) {
     if (!kvt::viewer::RunStartup(session, {(root / "kvtview").string()}, ui).ok()) return 1;
 
     std::atomic<bool> requested{false};
-    kvt::viewer::PassTimings first, second;
-    auto r1 = kvt::viewer::RunRedrawPass(session, QSize(1900, 1000), requested, &first);
-    auto r2 = kvt::viewer::RunRedrawPass(session, QSize(1900, 1000), requested, &second);
-    if (!r1 || !r2) {
-        std::fprintf(stderr, "redraw: the pass drew nothing\n");
-        return 1;
-    }
-    int traced = 0;
-    for (const auto& c : r2->channels) traced += c.traced ? 1 : 0;
-
+    const QSize size(1900, 1000);
     // Plainly reading the same bytes: every file's samples in one read each.
-    const auto readStart = Clock::now();
-    std::size_t bytes = 0;
-    std::vector<char> buffer;
-    for (const auto& e : fs::recursive_directory_iterator(data)) {
-        if (!e.is_regular_file()) continue;
-        std::ifstream in(e.path(), std::ios::binary);
-        in.seekg(512);
-        buffer.resize(static_cast<std::size_t>(seconds * rate) * sizeof(float));
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        bytes += static_cast<std::size_t>(in.gcount());
-    }
-    const double plainRead = Seconds(readStart);
-
-    std::printf("redraw pass: %d channels x %.0f s at %.0f samples/s, %dx%d, band-pass on\n",
-                channels, seconds, rate, 1900, 1000);
-    std::printf("  catalogue and files built in %.2f s; %d channels traced\n", buildSeconds, traced);
-    auto print = [](const char* name, const kvt::viewer::PassTimings& t) {
-        std::printf("  %s pass: total %.3f s = catalogue %.3f + reads %.3f + filter %.3f + draw %.3f"
-                    " (+ other %.3f)\n",
-                    name, t.total, t.catalogue, t.read, t.filter, t.draw,
-                    t.total - t.catalogue - t.read - t.filter - t.draw);
+    auto plainRead = [&](std::size_t& bytes) {
+        const auto readStart = Clock::now();
+        bytes = 0;
+        std::vector<char> buffer;
+        for (const auto& e : fs::recursive_directory_iterator(data)) {
+            if (!e.is_regular_file()) continue;
+            std::ifstream in(e.path(), std::ios::binary);
+            in.seekg(512);
+            buffer.resize(static_cast<std::size_t>(seconds * rate) * sizeof(float));
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            bytes += static_cast<std::size_t>(in.gcount());
+        }
+        return Seconds(readStart);
     };
-    print("first ", first);
-    print("second", second);
-    std::printf("  plain read of the same %.1f MB: %.3f s; reads / plain read = %.1f, pass / plain read = %.1f\n",
-                static_cast<double>(bytes) / 1e6, plainRead, second.read / plainRead,
-                second.total / plainRead);
+    struct Run {
+        const char* name;
+        bool filter;
+        bool reduce;
+        kvt::viewer::PassTimings t;
+        QImage image;
+        int traced = 0;
+    };
+    Run runs[] = {{"warm-up, filter, reduced  ", true, true, {}, {}, 0},
+                  {"filter, reduced           ", true, true, {}, {}, 0},
+                  {"filter, every sample      ", true, false, {}, {}, 0},
+                  {"no filter, reduced        ", false, true, {}, {}, 0},
+                  {"no filter, every sample   ", false, false, {}, {}, 0}};
+    for (Run& r : runs) {
+        writeSettings(r.filter);
+        auto result = kvt::viewer::RunRedrawPass(session, size, requested, &r.t, r.reduce);
+        if (!result) {
+            std::fprintf(stderr, "redraw: the pass drew nothing\n");
+            return 1;
+        }
+        for (const auto& c : result->channels) r.traced += c.traced ? 1 : 0;
+        r.image = result->image;
+    }
+    std::size_t bytes = 0;
+    const double plain = plainRead(bytes);
+
+    std::printf("redraw pass: %d channels x %.0f s at %.0f samples/s, %dx%d (%.0f samples per pixel column)\n",
+                channels, seconds, rate, size.width(), size.height(), seconds * rate / (size.width() - 2));
+    std::printf("  catalogue and files built in %.2f s; %d channels traced\n", buildSeconds, runs[1].traced);
+    for (const Run& r : runs)
+        std::printf("  %s total %.3f s = catalogue %.3f + reads %.3f + filter %.3f + draw %.3f"
+                    " (+ other %.3f); pass / plain read = %.1f\n",
+                    r.name, r.t.total, r.t.catalogue, r.t.read, r.t.filter, r.t.draw,
+                    r.t.total - r.t.catalogue - r.t.read - r.t.filter - r.t.draw, r.t.total / plain);
+    std::printf("  plain read of the same %.1f MB: %.3f s; reads / plain read = %.1f\n",
+                static_cast<double>(bytes) / 1e6, plain, runs[1].t.read / plain);
+    std::printf("  draw per channel: every sample %.2f ms, reduced %.2f ms (x%.1f)\n",
+                1e3 * runs[2].t.draw / channels, 1e3 * runs[1].t.draw / channels,
+                runs[2].t.draw / std::max(runs[1].t.draw, 1e-9));
+    const bool same = runs[1].image == runs[2].image && runs[3].image == runs[4].image;
+    std::printf("  same picture every sample / reduced: %s\n", same ? "yes" : "NO");
+
+    // One channel's trace alone at 10 and 500 samples per pixel column.
+    const QFont font = kvt::viewer::MakeDisplayFont(QStringLiteral("Courier new"), 14);
+    for (const long long perColumn : {10LL, 500LL}) {
+        const long long n = perColumn * size.width();
+        std::vector<float> trace(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < trace.size(); ++i)
+            trace[i] = static_cast<float>(1000 * std::sin(static_cast<double>(i) / 100 * 0.7) +
+                                          100 * std::sin(static_cast<double>(i) * 0.37));
+        kvt::viewer::AmplitudeScale scale;
+        kvt::viewer::ChooseScale(trace.data(), trace.size(), 100, kvt::viewer::ParseScaleSetting("AUTO"), scale);
+        double ms[2];
+        QImage pictures[2];
+        for (int reduce = 0; reduce < 2; ++reduce) {
+            kvt::viewer::TraceCanvas canvas(size.width(), size.height(), channels, font);
+            std::vector<float> copy = trace;
+            const auto t0 = Clock::now();
+            canvas.DrawTrace(copy.data(), copy.size(), 0, n, channels - 1, scale, reduce != 0);
+            ms[reduce] = 1e3 * Seconds(t0);
+            pictures[reduce] = canvas.TakeImage();
+        }
+        std::printf("  one channel of %lld samples (%lld x W): every sample %.2f ms, reduced %.2f ms, same %s\n",
+                    n, perColumn, ms[0], ms[1], pictures[0] == pictures[1] ? "yes" : "NO");
+    }
 
     std::error_code ec;
     fs::remove_all(root, ec);
