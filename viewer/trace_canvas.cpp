@@ -123,10 +123,7 @@ void TraceCanvas::DrawTrace(float* samples, std::size_t count, long long firstIn
     PathRasteriser<decltype(plot)&> raster(plot);
     auto draw = [&](const PathPoint& p) { raster.Add(p); };
     if (reducePerColumn) {
-        ColumnReducer reducer;
-        ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale,
-                          [&](const PathPoint& p) { reducer.Add(p, draw); });
-        reducer.Finish(draw);
+        ForEachReducedTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale, draw);
     } else {
         ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale, draw);
     }

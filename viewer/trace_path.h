@@ -11,6 +11,8 @@
 #include "band_geometry.h"
 #include "bandpass_filter.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
@@ -33,6 +35,16 @@ struct PathPoint {
 template <class Emit>
 void ForEachTracePoint(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
                        const BandLayout& layout, const Band& b, const AmplitudeScale& scale, Emit&& sink);
+
+//! The points of the same trace reduced per pixel column in the sample
+//! domain: every run of samples between gap markers is walked once, keeping
+//! per column the first, lowest, highest and last value; only those are
+//! mapped to rows. Draws exactly the pixels of ForEachTracePoint's path and
+//! clips the array the same way, with at most four points per column.
+template <class Emit>
+void ForEachReducedTracePoint(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
+                              const BandLayout& layout, const Band& b, const AmplitudeScale& scale,
+                              Emit&& sink);
 
 //! The same points collected in a list.
 std::vector<PathPoint> BuildTracePath(float* samples, std::size_t count, long long firstIndex,
@@ -210,6 +222,124 @@ void ForEachTracePoint(float* samples, std::size_t count, long long firstIndex, 
         const long long j = firstIndex + static_cast<long long>(k);
         sink(PathPoint{SampleColumn(j, p), SampleRow(layout, b, v, scale.top, scale.bottom), !penDown});
         penDown = true;
+    }
+}
+
+namespace detail {
+
+//! A sample that is drawn: neither a gap marker nor infinite nor NaN.
+inline bool IsDrawnSample(float v) noexcept { return !IsGapMarker(v) && std::fabs(v) <= FLT_MAX; }
+
+//! Clips the drawn samples of samples[0..count) into [bottom, top] in place,
+//! the same comparisons as the point-by-point path; gap markers and
+//! non-finite values stay. Branch-free so that it vectorises.
+inline void ClipDrawnSamples(float* samples, std::size_t count, float top, float bottom) noexcept {
+    for (std::size_t k = 0; k < count; ++k) {
+        const float v = samples[k];
+        float c = v > top ? top : v;
+        c = c < bottom ? bottom : c;
+        const bool keep = v == kGapMarker || !(std::fabs(v) <= FLT_MAX);
+        samples[k] = keep ? v : c;
+    }
+}
+
+//! First x index after j whose column lies right of column c (the column of
+//! j), found with the drawing's own formula: an estimate from c / p, moved
+//! until SampleColumn agrees; limit (> j) when no index below limit is. p
+//! must be positive.
+inline long long NextColumnStart(long long j, int c, double p, long long limit) noexcept {
+    const double estimate = std::ceil(static_cast<double>(c) / p);
+    long long n = limit;
+    if (estimate <= static_cast<double>(j)) n = j + 1;
+    else if (estimate < static_cast<double>(limit)) n = static_cast<long long>(estimate);
+    while (n > j + 1 && SampleColumn(n - 1, p) > c) --n;
+    while (n < limit && SampleColumn(n, p) <= c) ++n;
+    return n;
+}
+
+}  // namespace detail
+
+template <class Emit>
+void ForEachReducedTracePoint(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
+                              const BandLayout& layout, const Band& b, const AmplitudeScale& scale,
+                              Emit&& sink) {
+    if (samples == nullptr || samplesInWindow < 1 || firstIndex >= samplesInWindow) return;
+    const double p = PixelsPerSample(layout.width, samplesInWindow);
+    if (!(p > 0.0) || !std::isfinite(p)) {
+        // A picture too narrow for a trace: columns do not advance, so the
+        // column buckets do not apply; reduce the plain path instead.
+        ColumnReducer reducer;
+        ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout, b, scale,
+                          [&](const PathPoint& q) { reducer.Add(q, sink); });
+        reducer.Finish(sink);
+        return;
+    }
+    const std::size_t kBegin = firstIndex < 0 ? static_cast<std::size_t>(-firstIndex) : 0;
+    const std::size_t inWindow = static_cast<std::size_t>(samplesInWindow - firstIndex);
+    const std::size_t kEnd = count < inWindow ? count : inWindow;
+    if (kBegin >= kEnd) return;
+    const float top = scale.top;
+    const float bottom = scale.bottom;
+    detail::ClipDrawnSamples(samples + kBegin, kEnd - kBegin, top, bottom);
+    auto row = [&](float v) { return SampleRow(layout, b, v, top, bottom); };
+
+    bool penDown = false;
+    std::size_t k = kBegin;
+    while (k < kEnd) {
+        if (!detail::IsDrawnSample(samples[k])) {
+            penDown = false;
+            ++k;
+            continue;
+        }
+        // The samples of one column up to the next gap: k .. kk-1.
+        const long long j = firstIndex + static_cast<long long>(k);
+        const int x = SampleColumn(j, p);
+        const long long jEnd = firstIndex + static_cast<long long>(kEnd);
+        const std::size_t columnEnd = static_cast<std::size_t>(detail::NextColumnStart(j, x, p, jEnd) - firstIndex);
+        const float first = samples[k];
+        float lo = first, hi = first;
+        std::size_t kLo = k, kHi = k;
+        std::size_t kk = k + 1;
+        for (; kk < columnEnd; ++kk) {
+            const float v = samples[kk];
+            if (!detail::IsDrawnSample(v)) break;
+            if (v < lo) {
+                lo = v;
+                kLo = kk;
+            }
+            if (v > hi) {
+                hi = v;
+                kHi = kk;
+            }
+        }
+        const bool move = !penDown;
+        const bool strokeEnds = kk >= kEnd || !detail::IsDrawnSample(samples[kk]);
+        if (strokeEnds) {
+            // The last column of a stroke: whether its last point gets drawn
+            // depends on the rows between, so reduce its rows one by one.
+            ColumnReducer reducer;
+            for (std::size_t q = k; q < kk; ++q)
+                reducer.Add(PathPoint{x, row(samples[q]), move && q == k}, sink);
+            reducer.Finish(sink);
+        } else {
+            // The line to the next column draws the last point, so the column
+            // covers exactly the rows from the lowest to the highest value:
+            // first, both extremes in the order they came, and last.
+            const int yFirst = row(first);
+            const int yLo = row(lo);
+            const int yHi = row(hi);
+            const int yLast = row(samples[kk - 1]);
+            const int ys[3] = {kLo < kHi ? yLo : yHi, kLo < kHi ? yHi : yLo, yLast};
+            sink(PathPoint{x, yFirst, move});
+            int prev = yFirst;
+            for (const int y : ys) {
+                if (y == prev) continue;  // a zero-length line draws nothing
+                sink(PathPoint{x, y, false});
+                prev = y;
+            }
+        }
+        penDown = true;
+        k = kk;
     }
 }
 

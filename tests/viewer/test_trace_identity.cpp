@@ -3,6 +3,7 @@
 // behind, for the kinds of data a station sends: joined windows and segments
 // drawn one by one with the automatic range carried over.
 #include "viewer/amplitude_scale.h"
+#include "viewer/band_geometry.h"
 #include "viewer/bandpass_filter.h"
 #include "viewer/trace_canvas.h"
 
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +24,10 @@ namespace kvt::viewer {
 namespace {
 
 enum class Signal { Noise, RandomWalk, Spikes, Flat, Sine };
+
+//! Edits on the first and last samples of pixel columns (joined windows only),
+//! where the per-column buckets meet.
+enum class Border { None, Spikes, Gaps };
 
 struct Case {
     const char* reason;
@@ -35,28 +41,37 @@ struct Case {
     long long startOffset;  //!< first data sample's x index (odd: not on a column edge)
     int segments;         //!< 1: one joined window; more: drawn piecewise
     bool filtered;        //!< band-passed before drawing (float data with a tail)
+    Border border;        //!< spikes or holes put at column edges
 };
 
 // Widths 100-2000 at 1-200 samples/s give from a few pixels per sample to
 // several hundred samples per pixel column; the fractional ratios check that
 // the buckets follow the drawing's own x mapping.
 const Case kCases[] = {
-    {"noise, many samples per column", Signal::Noise, 100, 600, 1900, 1000, 8, 3, false, 0, "AUTO", 0, 1, false},
-    {"random walk, fractional samples per pixel", Signal::RandomWalk, 100, 37, 1013, 600, 4, 1, false, 0, "AUTO", 0, 1, false},
-    {"spikes that leave single-sample needles", Signal::Spikes, 50, 120, 800, 400, 2, 0, false, 0, "AUTO", 0, 1, false},
-    {"flat signal: one row, every line zero length", Signal::Flat, 20, 300, 640, 300, 1, 0, true, 0, "AUTO", 0, 1, false},
-    {"clipped onto both borders by a fixed range", Signal::RandomWalk, 100, 300, 1200, 500, 3, 2, false, 0, "40;-40", 0, 1, false},
-    {"integer counts: many equal rows in a column", Signal::Noise, 200, 200, 1500, 800, 6, 5, true, 0, "AUTO", 0, 1, false},
-    {"gaps lift the pen inside columns", Signal::RandomWalk, 100, 120, 700, 400, 2, 1, false, 0.02, "AUTO", 0, 1, false},
-    {"long gaps and an odd start offset", Signal::Sine, 40, 300, 1111, 500, 4, 2, false, 0.001, "AUTO", 3333, 1, false},
-    {"1 sample/s: several pixels per sample", Signal::Noise, 1, 600, 2000, 600, 2, 1, false, 0.05, "AUTO", 7, 1, false},
-    {"2 samples/s on a narrow picture", Signal::RandomWalk, 2, 3600, 100, 200, 1, 0, false, 0, "AUTO", 1, 1, false},
-    {"band-passed float data", Signal::Noise, 100, 300, 1900, 1000, 8, 7, false, 0.01, "AUTO", 0, 1, true},
-    {"tall band: steep lines between columns", Signal::Spikes, 100, 60, 300, 900, 1, 0, false, 0, "AUTO", 0, 1, false},
-    {"piecewise, automatic range carried over", Signal::RandomWalk, 100, 300, 1900, 1000, 8, 4, false, 0, "AUTO", 0, 3, false},
-    {"piecewise, odd offsets and clipping", Signal::Spikes, 200, 120, 1234, 700, 4, 0, false, 0.01, "300;-300", 1001, 4, false},
-    {"piecewise integers with gaps", Signal::Noise, 20, 900, 777, 500, 3, 2, true, 0.03, "AUTO", 5, 3, false},
-    {"piecewise, a segment runs past the window end", Signal::Sine, 50, 200, 1000, 400, 2, 1, false, 0, "AUTO", 2501, 2, false},
+    {"noise, many samples per column", Signal::Noise, 100, 600, 1900, 1000, 8, 3, false, 0, "AUTO", 0, 1, false, Border::None},
+    {"random walk, fractional samples per pixel", Signal::RandomWalk, 100, 37, 1013, 600, 4, 1, false, 0, "AUTO", 0, 1, false, Border::None},
+    {"spikes that leave single-sample needles", Signal::Spikes, 50, 120, 800, 400, 2, 0, false, 0, "AUTO", 0, 1, false, Border::None},
+    {"flat signal: one row, every line zero length", Signal::Flat, 20, 300, 640, 300, 1, 0, true, 0, "AUTO", 0, 1, false, Border::None},
+    {"clipped onto both borders by a fixed range", Signal::RandomWalk, 100, 300, 1200, 500, 3, 2, false, 0, "40;-40", 0, 1, false, Border::None},
+    {"integer counts: many equal rows in a column", Signal::Noise, 200, 200, 1500, 800, 6, 5, true, 0, "AUTO", 0, 1, false, Border::None},
+    {"gaps lift the pen inside columns", Signal::RandomWalk, 100, 120, 700, 400, 2, 1, false, 0.02, "AUTO", 0, 1, false, Border::None},
+    {"long gaps and an odd start offset", Signal::Sine, 40, 300, 1111, 500, 4, 2, false, 0.001, "AUTO", 3333, 1, false, Border::None},
+    {"1 sample/s: several pixels per sample", Signal::Noise, 1, 600, 2000, 600, 2, 1, false, 0.05, "AUTO", 7, 1, false, Border::None},
+    {"2 samples/s on a narrow picture", Signal::RandomWalk, 2, 3600, 100, 200, 1, 0, false, 0, "AUTO", 1, 1, false, Border::None},
+    {"band-passed float data", Signal::Noise, 100, 300, 1900, 1000, 8, 7, false, 0.01, "AUTO", 0, 1, true, Border::None},
+    {"tall band: steep lines between columns", Signal::Spikes, 100, 60, 300, 900, 1, 0, false, 0, "AUTO", 0, 1, false, Border::None},
+    {"piecewise, automatic range carried over", Signal::RandomWalk, 100, 300, 1900, 1000, 8, 4, false, 0, "AUTO", 0, 3, false, Border::None},
+    {"piecewise, odd offsets and clipping", Signal::Spikes, 200, 120, 1234, 700, 4, 0, false, 0.01, "300;-300", 1001, 4, false, Border::None},
+    {"piecewise integers with gaps", Signal::Noise, 20, 900, 777, 500, 3, 2, true, 0.03, "AUTO", 5, 3, false, Border::None},
+    {"piecewise, a segment runs past the window end", Signal::Sine, 50, 200, 1000, 400, 2, 1, false, 0, "AUTO", 2501, 2, false, Border::None},
+    {"spikes on the first and last sample of columns", Signal::Noise, 100, 120, 1013, 600, 3, 1, false, 0, "AUTO", 0, 1, false, Border::Spikes},
+    {"spikes at column edges, clipped by a fixed range", Signal::RandomWalk, 200, 60, 900, 500, 2, 0, true, 0, "60;-60", 17, 1, false, Border::Spikes},
+    {"one sample per column exactly", Signal::Spikes, 10, 100, 1002, 400, 2, 1, false, 0, "AUTO", 0, 1, false, Border::Spikes},
+    {"a little under one sample per column", Signal::Noise, 10, 99, 1000, 400, 2, 0, true, 0, "AUTO", 3, 1, false, Border::Gaps},
+    {"a little over one sample per column", Signal::RandomWalk, 10, 101, 1000, 400, 1, 0, false, 0.01, "AUTO", 0, 1, false, Border::Spikes},
+    {"3.7 pixels per sample", Signal::Noise, 5, 54, 1000, 500, 2, 1, false, 0.02, "AUTO", 0, 1, false, Border::Gaps},
+    {"holes and non-finite values at column edges", Signal::RandomWalk, 100, 60, 1200, 500, 2, 1, true, 0, "AUTO", 0, 1, false, Border::Gaps},
+    {"short strokes ending on an extreme inside columns", Signal::Noise, 100, 300, 700, 400, 1, 0, true, 0.15, "AUTO", 0, 1, false, Border::Gaps},
 };
 
 std::vector<float> MakeSamples(const Case& c, std::size_t count, std::uint32_t seed) {
@@ -92,6 +107,26 @@ long long DifferentPixels(const QImage& a, const QImage& b, QPoint& first) {
         for (int x = 0; x < a.width(); ++x)
             if (a.pixel(x, y) != b.pixel(x, y) && n++ == 0) first = QPoint(x, y);
     return n;
+}
+
+// Puts spikes or holes (gap markers, NaN, infinities) on samples that start or
+// end a pixel column of a window of n samples drawn at the given width.
+void EditColumnEdges(const Case& c, std::vector<float>& window, std::uint32_t seed) {
+    if (c.border == Border::None) return;
+    std::mt19937 rng(seed);
+    const double p = PixelsPerSample(c.width, static_cast<long long>(window.size()));
+    const float holes[] = {kGapMarker, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                           -std::numeric_limits<float>::infinity()};
+    for (std::size_t j = 1; j < window.size(); ++j) {
+        if (SampleColumn(static_cast<long long>(j), p) == SampleColumn(static_cast<long long>(j) - 1, p)) continue;
+        if (rng() % 3 != 0) continue;
+        float& edge = window[rng() % 2 ? j : j - 1];  // first of a column or last of the one before
+        if (c.border == Border::Spikes) {
+            if (!IsGapMarker(edge)) edge = (rng() % 2 ? 1.0f : -1.0f) * (300.0f + static_cast<float>(rng() % 200));
+        } else {
+            edge = holes[rng() % 4];
+        }
+    }
 }
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
@@ -133,6 +168,7 @@ TEST_P(TraceIdentity, ReducedDrawingEqualsEverySample) {
         std::vector<float> a(static_cast<std::size_t>(n), kGapMarker);
         std::copy(data.begin(), data.begin() + static_cast<long>(std::min<std::size_t>(dataCount, a.size() - c.startOffset)),
                   a.begin() + c.startOffset);
+        EditColumnEdges(c, a, static_cast<std::uint32_t>(c.width));
         std::vector<float> b = a;
         ChooseScale(a.data(), a.size(), c.rate, setting, everyScale);
         ChooseScale(b.data(), b.size(), c.rate, setting, reducedScale);
