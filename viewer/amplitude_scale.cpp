@@ -1,4 +1,5 @@
 #include "amplitude_scale.h"
+#include "sample_range.h"
 
 #include <algorithm>
 #include <cctype>
@@ -49,8 +50,6 @@ double ReadNumber(std::string_view text) noexcept {
     return negative ? -value : value;
 }
 
-bool IsReal(float v) noexcept { return !IsGapMarker(v) && std::isfinite(v); }
-
 }  // namespace
 
 std::string ScaleTextFor(std::string_view channelScale, std::string_view systemScale) {
@@ -93,16 +92,11 @@ void ChooseScale(const float* samples, std::size_t count, double rate, const Sca
             k = seconds >= static_cast<double>(count) ? count : static_cast<std::size_t>(seconds);
         }
         if (samples != nullptr && count > 2 * k) {
-            for (std::size_t i = k; i < count - k; ++i) {
-                const float v = samples[i];
-                if (!IsReal(v)) continue;
-                if (!scale.seen) {
-                    scale.top = scale.bottom = v;
-                    scale.seen = true;
-                } else {
-                    scale.top = std::max(scale.top, v);
-                    scale.bottom = std::min(scale.bottom, v);
-                }
+            const DrawnRange found = RangeOfDrawnSamples(samples + k, count - 2 * k);
+            if (found.any()) {
+                scale.top = scale.seen ? std::max(scale.top, found.hi) : found.hi;
+                scale.bottom = scale.seen ? std::min(scale.bottom, found.lo) : found.lo;
+                scale.seen = true;
             }
         }
     } else {

@@ -10,6 +10,7 @@
 #include "amplitude_scale.h"
 #include "band_geometry.h"
 #include "bandpass_filter.h"
+#include "sample_range.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -227,22 +228,6 @@ void ForEachTracePoint(float* samples, std::size_t count, long long firstIndex, 
 
 namespace detail {
 
-//! A sample that is drawn: neither a gap marker nor infinite nor NaN.
-inline bool IsDrawnSample(float v) noexcept { return !IsGapMarker(v) && std::fabs(v) <= FLT_MAX; }
-
-//! Clips the drawn samples of samples[0..count) into [bottom, top] in place,
-//! the same comparisons as the point-by-point path; gap markers and
-//! non-finite values stay. Branch-free so that it vectorises.
-inline void ClipDrawnSamples(float* samples, std::size_t count, float top, float bottom) noexcept {
-    for (std::size_t k = 0; k < count; ++k) {
-        const float v = samples[k];
-        float c = v > top ? top : v;
-        c = c < bottom ? bottom : c;
-        const bool keep = v == kGapMarker || !(std::fabs(v) <= FLT_MAX);
-        samples[k] = keep ? v : c;
-    }
-}
-
 //! First x index after j whose column lies right of column c (the column of
 //! j), found with the drawing's own formula: an estimate from c / p, moved
 //! until SampleColumn agrees; limit (> j) when no index below limit is. p
@@ -280,13 +265,12 @@ void ForEachReducedTracePoint(float* samples, std::size_t count, long long first
     if (kBegin >= kEnd) return;
     const float top = scale.top;
     const float bottom = scale.bottom;
-    detail::ClipDrawnSamples(samples + kBegin, kEnd - kBegin, top, bottom);
     auto row = [&](float v) { return SampleRow(layout, b, v, top, bottom); };
 
     bool penDown = false;
     std::size_t k = kBegin;
     while (k < kEnd) {
-        if (!detail::IsDrawnSample(samples[k])) {
+        if (!IsDrawnSample(samples[k])) {
             penDown = false;
             ++k;
             continue;
@@ -296,40 +280,31 @@ void ForEachReducedTracePoint(float* samples, std::size_t count, long long first
         const int x = SampleColumn(j, p);
         const long long jEnd = firstIndex + static_cast<long long>(kEnd);
         const std::size_t columnEnd = static_cast<std::size_t>(detail::NextColumnStart(j, x, p, jEnd) - firstIndex);
-        const float first = samples[k];
-        float lo = first, hi = first;
-        std::size_t kLo = k, kHi = k;
-        std::size_t kk = k + 1;
-        for (; kk < columnEnd; ++kk) {
-            const float v = samples[kk];
-            if (!detail::IsDrawnSample(v)) break;
-            if (v < lo) {
-                lo = v;
-                kLo = kk;
-            }
-            if (v > hi) {
-                hi = v;
-                kHi = kk;
-            }
+        // Clipping is monotonic, so the extremes of the clipped values are
+        // the clipped extremes; a sample past a gap is clipped here and again
+        // (to the same value) when its own column comes.
+        const DrawnRange range = ClipDrawnSamples(samples + k, columnEnd - k, top, bottom);
+        std::size_t kk = columnEnd;
+        if (!range.allDrawn) {
+            kk = k + 1;
+            while (IsDrawnSample(samples[kk])) ++kk;  // stops inside the column
         }
         const bool move = !penDown;
-        const bool strokeEnds = kk >= kEnd || !detail::IsDrawnSample(samples[kk]);
+        const bool strokeEnds = kk >= kEnd || !IsDrawnSample(samples[kk]);
         if (strokeEnds) {
             // The last column of a stroke: whether its last point gets drawn
-            // depends on the rows between, so reduce its rows one by one.
+            // depends on the order of the rows in it, so reduce its rows one by one.
             ColumnReducer reducer;
             for (std::size_t q = k; q < kk; ++q)
                 reducer.Add(PathPoint{x, row(samples[q]), move && q == k}, sink);
             reducer.Finish(sink);
         } else {
-            // The line to the next column draws the last point, so the column
-            // covers exactly the rows from the lowest to the highest value:
-            // first, both extremes in the order they came, and last.
-            const int yFirst = row(first);
-            const int yLo = row(lo);
-            const int yHi = row(hi);
-            const int yLast = row(samples[kk - 1]);
-            const int ys[3] = {kLo < kHi ? yLo : yHi, kLo < kHi ? yHi : yLo, yLast};
+            // The line to the next column draws the last point, so whatever
+            // the order of the samples, the column covers exactly the rows
+            // from the lowest to the highest value, joined to its neighbours
+            // by the lines from and to its first and last sample.
+            const int yFirst = row(samples[k]);
+            const int ys[3] = {row(range.lo), row(range.hi), row(samples[kk - 1])};
             sink(PathPoint{x, yFirst, move});
             int prev = yFirst;
             for (const int y : ys) {
