@@ -4,7 +4,8 @@
 // with and without the band-pass, traces drawn through the per-column
 // reduction and with a line to every sample (the pictures must be equal), the
 // ratio of the pass to plainly reading the same sample bytes, and the drawing
-// time of one channel at 10 and 500 samples per pixel column.
+// time of one channel at 10 and 500 samples per pixel column (each figure the
+// fastest of a few runs).
 //
 //   redraw [CHANNELS [SECONDS [RATE]]]     e.g. redraw 64 5400 200
 //
@@ -200,15 +201,23 @@ int main(int argc, char** argv) {
                   {"filter, every sample      ", true, false, {}, {}, 0},
                   {"no filter, reduced        ", false, true, {}, {}, 0},
                   {"no filter, every sample   ", false, false, {}, {}, 0}};
+    // The load on a shared machine varies: each pass runs a few times and
+    // the fastest run counts.
+    const int repeats = 3;
     for (Run& r : runs) {
         writeSettings(r.filter);
-        auto result = kvt::viewer::RunRedrawPass(session, size, requested, &r.t, r.reduce);
-        if (!result) {
-            std::fprintf(stderr, "redraw: the pass drew nothing\n");
-            return 1;
+        for (int rep = 0; rep < repeats; ++rep) {
+            kvt::viewer::PassTimings t;
+            auto result = kvt::viewer::RunRedrawPass(session, size, requested, &t, r.reduce);
+            if (!result) {
+                std::fprintf(stderr, "redraw: the pass drew nothing\n");
+                return 1;
+            }
+            if (rep == 0 || t.total < r.t.total) r.t = t;
+            r.traced = 0;
+            for (const auto& c : result->channels) r.traced += c.traced ? 1 : 0;
+            r.image = result->image;
         }
-        for (const auto& c : result->channels) r.traced += c.traced ? 1 : 0;
-        r.image = result->image;
     }
     std::size_t bytes = 0;
     const double plain = plainRead(bytes);
@@ -223,14 +232,16 @@ int main(int argc, char** argv) {
                     r.t.total - r.t.catalogue - r.t.read - r.t.filter - r.t.draw, r.t.total / plain);
     std::printf("  plain read of the same %.1f MB: %.3f s; reads / plain read = %.1f\n",
                 static_cast<double>(bytes) / 1e6, plain, runs[1].t.read / plain);
-    std::printf("  draw per channel: every sample %.2f ms, reduced %.2f ms (x%.1f)\n",
+    std::printf("  draw per channel: every sample %.2f ms, reduced %.2f ms (x%.1f); no filter %.2f / %.2f ms (x%.1f)\n",
                 1e3 * runs[2].t.draw / channels, 1e3 * runs[1].t.draw / channels,
-                runs[2].t.draw / std::max(runs[1].t.draw, 1e-9));
+                runs[2].t.draw / std::max(runs[1].t.draw, 1e-9), 1e3 * runs[4].t.draw / channels,
+                1e3 * runs[3].t.draw / channels, runs[4].t.draw / std::max(runs[3].t.draw, 1e-9));
     const bool same = runs[1].image == runs[2].image && runs[3].image == runs[4].image;
     std::printf("  same picture every sample / reduced: %s\n", same ? "yes" : "NO");
 
     // One channel's trace alone at 10 and 500 samples per pixel column.
     const QFont font = kvt::viewer::MakeDisplayFont(QStringLiteral("Courier new"), 14);
+    double reducedMs[2] = {0, 0};
     for (const long long perColumn : {10LL, 500LL}) {
         const long long n = perColumn * size.width();
         std::vector<float> trace(static_cast<std::size_t>(n));
@@ -239,19 +250,25 @@ int main(int argc, char** argv) {
                                           100 * std::sin(static_cast<double>(i) * 0.37));
         kvt::viewer::AmplitudeScale scale;
         kvt::viewer::ChooseScale(trace.data(), trace.size(), 100, kvt::viewer::ParseScaleSetting("AUTO"), scale);
-        double ms[2];
+        double ms[2] = {1e300, 1e300};
         QImage pictures[2];
-        for (int reduce = 0; reduce < 2; ++reduce) {
-            kvt::viewer::TraceCanvas canvas(size.width(), size.height(), channels, font);
-            std::vector<float> copy = trace;
-            const auto t0 = Clock::now();
-            canvas.DrawTrace(copy.data(), copy.size(), 0, n, channels - 1, scale, reduce != 0);
-            ms[reduce] = 1e3 * Seconds(t0);
-            pictures[reduce] = canvas.TakeImage();
+        for (int rep = 0; rep < 7; ++rep) {
+            for (int reduce = 0; reduce < 2; ++reduce) {
+                kvt::viewer::TraceCanvas canvas(size.width(), size.height(), channels, font);
+                std::vector<float> copy = trace;
+                const auto t0 = Clock::now();
+                canvas.DrawTrace(copy.data(), copy.size(), 0, n, channels - 1, scale, reduce != 0);
+                ms[reduce] = std::min(ms[reduce], 1e3 * Seconds(t0));
+                pictures[reduce] = canvas.TakeImage();
+            }
         }
-        std::printf("  one channel of %lld samples (%lld x W): every sample %.2f ms, reduced %.2f ms, same %s\n",
-                    n, perColumn, ms[0], ms[1], pictures[0] == pictures[1] ? "yes" : "NO");
+        reducedMs[perColumn == 10 ? 0 : 1] = ms[1];
+        std::printf("  one channel of %lld samples (%lld x W): every sample %.3f ms, reduced %.3f ms (x%.1f), same %s\n",
+                    n, perColumn, ms[0], ms[1], ms[0] / std::max(ms[1], 1e-9),
+                    pictures[0] == pictures[1] ? "yes" : "NO");
     }
+    std::printf("  reduced drawing of one channel, 500 x W / 10 x W samples: x%.2f\n",
+                reducedMs[1] / std::max(reducedMs[0], 1e-9));
 
     std::error_code ec;
     fs::remove_all(root, ec);

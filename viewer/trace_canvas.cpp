@@ -117,8 +117,13 @@ void TraceCanvas::DrawTrace(float* samples, std::size_t count, long long firstIn
     const int w = image_.width();
     const int h = image_.height();
     const QRgb colour = colours::kTrace.rgb();
+    // The image's rows fetched once: scanLine() checks for a shared copy on
+    // every call, which would cost more than plotting the pixel. (A null
+    // image has no pixels; plot then writes nothing.)
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
     auto plot = [&](int x, int y) {
-        if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = colour;
+        if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
     };
     PathRasteriser<decltype(plot)&> raster(plot);
     auto draw = [&](const PathPoint& p) { raster.Add(p); };
