@@ -42,8 +42,10 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "settings_roundtrip_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: among the exit handlers it would outlive Qt's own statics (the input
+  // devices registered by the first mouse or key event) and use them after they are gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 struct Code {

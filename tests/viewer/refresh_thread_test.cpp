@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <string>
@@ -31,9 +32,13 @@ class RefreshCycleTest : public ::testing::Test {
     };
     hooks.setTitle = [this](const std::string& title) {
       const std::size_t bracket = title.find("] - ");
-      Add(bracket == std::string::npos ? title : title.substr(bracket + 4));
-      std::lock_guard<std::mutex> guard(lock_);
-      lastTitle_ = title;
+      const std::string tail = bracket == std::string::npos ? title : title.substr(bracket + 4);
+      Add(tail);
+      {
+        std::lock_guard<std::mutex> guard(lock_);
+        lastTitle_ = title;
+      }
+      if (onTitle_) onTitle_(tail);
     };
     hooks.readDelay = [this] {
       std::lock_guard<std::mutex> guard(lock_);
@@ -85,6 +90,9 @@ class RefreshCycleTest : public ::testing::Test {
   std::string lastTitle_;
   std::optional<PassWindow> nextWindow_ = PassWindow{1000.0, 600.0};
   std::shared_future<void>* passGate_ = nullptr;
+  // Runs on the refresh thread right after a title is shown (with the title's part after the
+  // bracket): a test acts at a known point of the cycle however slowly its own thread runs.
+  std::function<void(const std::string&)> onTitle_;
 };
 
 TEST_F(RefreshCycleTest, CountsTheDelayDownBetweenPasses) {
@@ -121,9 +129,14 @@ TEST_F(RefreshCycleTest, PassThatReturnsEarlyKeepsThePreviousWindowInTheTitle) {
 }
 
 TEST_F(RefreshCycleTest, DelayChangeTakesEffectAfterTheRunningCountdown) {
+  bool changed = false;
+  onTitle_ = [&](const std::string& title) {
+    if (title == "2 сек" && !changed) {  // the countdown from 2 has begun
+      changed = true;
+      SetDelay("3");
+    }
+  };
   Start("2", 40ms);
-  WaitForEvents(3);  // the countdown from 2 has begun
-  SetDelay("3");
   EXPECT_EQ(WaitForEvents(10), (std::vector<std::string>{"отрисовка", "pass", "2 сек", "1 сек",
                                                          "отрисовка", "pass", "3 сек", "2 сек",
                                                          "1 сек", "отрисовка"}));
@@ -143,9 +156,14 @@ TEST_F(RefreshCycleTest, NoCountdownInTheFirstCycleForZeroOrNegativeDelay) {
 }
 
 TEST_F(RefreshCycleTest, RedrawRequestCutsTheCountdownShortWithTwoPasses) {
+  bool requested = false;
+  onTitle_ = [&](const std::string& title) {
+    if (title == "100 сек" && !requested) {  // the request comes during the countdown
+      requested = true;
+      flags_->redrawRequested = true;
+    }
+  };
   Start("100");
-  WaitForEvents(3);  // "100 сек" shown
-  flags_->redrawRequested = true;
   std::vector<std::string> events = WaitForEvents(3 + 5);
   // After the request: at most one more second shown before the pass, then the pass, and the
   // cycle starts again with a second pass straight after it.

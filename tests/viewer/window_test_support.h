@@ -15,9 +15,10 @@
 
 namespace kvt::viewer::testing {
 
-//! Runs the event loop until `condition` holds or `limit` passes; returns the condition.
+//! Runs the event loop until `condition` holds or `limit` passes; returns the condition. The
+//! default limit is generous: a loaded CI machine with sanitizers can be many times slower.
 inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+                      std::chrono::milliseconds limit = std::chrono::seconds(30)) {
   QElapsedTimer timer;
   timer.start();
   while (!condition()) {
