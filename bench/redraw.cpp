@@ -2,7 +2,8 @@
 // 100 samples/s in one file per channel, drawn at 1900 x 1000. Prints the
 // total and its split (catalogue queries, interval reads, filtering, drawing)
 // with and without the band-pass, traces drawn through the per-column
-// reduction and with a line to every sample (the pictures must be equal), the
+// reduction and with a line to every sample, on one thread and with two
+// workers (the pictures must be equal), the
 // ratio of the pass to plainly reading the same sample bytes, and the drawing
 // time of one channel at 10 and 500 samples per pixel column (each figure the
 // fastest of a few runs).
@@ -192,15 +193,19 @@ int main(int argc, char** argv) {
         const char* name;
         bool filter;
         bool reduce;
+        int threads;
         kvt::viewer::PassTimings t;
         QImage image;
         int traced = 0;
     };
-    Run runs[] = {{"warm-up, filter, reduced  ", true, true, {}, {}, 0},
-                  {"filter, reduced           ", true, true, {}, {}, 0},
-                  {"filter, every sample      ", true, false, {}, {}, 0},
-                  {"no filter, reduced        ", false, true, {}, {}, 0},
-                  {"no filter, every sample   ", false, false, {}, {}, 0}};
+    // Passes on the calling thread alone; the last two with two workers.
+    Run runs[] = {{"warm-up, filter, reduced  ", true, true, 1, {}, {}, 0},
+                  {"filter, reduced           ", true, true, 1, {}, {}, 0},
+                  {"filter, every sample      ", true, false, 1, {}, {}, 0},
+                  {"no filter, reduced        ", false, true, 1, {}, {}, 0},
+                  {"no filter, every sample   ", false, false, 1, {}, {}, 0},
+                  {"filter, reduced, 2 workers", true, true, 2, {}, {}, 0},
+                  {"no filter, reduced, 2 wkrs", false, true, 2, {}, {}, 0}};
     // The load on a shared machine varies: each pass runs a few times and
     // the fastest run counts.
     const int repeats = 3;
@@ -208,7 +213,7 @@ int main(int argc, char** argv) {
         writeSettings(r.filter);
         for (int rep = 0; rep < repeats; ++rep) {
             kvt::viewer::PassTimings t;
-            auto result = kvt::viewer::RunRedrawPass(session, size, requested, &t, r.reduce);
+            auto result = kvt::viewer::RunRedrawPass(session, size, requested, &t, r.reduce, r.threads);
             if (!result) {
                 std::fprintf(stderr, "redraw: the pass drew nothing\n");
                 return 1;
@@ -236,8 +241,11 @@ int main(int argc, char** argv) {
                 1e3 * runs[2].t.draw / channels, 1e3 * runs[1].t.draw / channels,
                 runs[2].t.draw / std::max(runs[1].t.draw, 1e-9), 1e3 * runs[4].t.draw / channels,
                 1e3 * runs[3].t.draw / channels, runs[4].t.draw / std::max(runs[3].t.draw, 1e-9));
-    const bool same = runs[1].image == runs[2].image && runs[3].image == runs[4].image;
-    std::printf("  same picture every sample / reduced: %s\n", same ? "yes" : "NO");
+    const bool same = runs[1].image == runs[2].image && runs[3].image == runs[4].image &&
+                      runs[5].image == runs[1].image && runs[6].image == runs[3].image;
+    std::printf("  same picture every sample / reduced / 2 workers: %s\n", same ? "yes" : "NO");
+    std::printf("  whole pass with 2 workers / 1 thread: filter %.2f, no filter %.2f\n",
+                runs[5].t.total / std::max(runs[1].t.total, 1e-9), runs[6].t.total / std::max(runs[3].t.total, 1e-9));
 
     // One channel's trace alone at 10 and 500 samples per pixel column.
     const QFont font = kvt::viewer::MakeDisplayFont(QStringLiteral("Courier new"), 14);

@@ -11,10 +11,15 @@
 #include "viewer/pass_logic.h"
 #include "viewer/session_state.h"
 #include "viewer/trace_canvas.h"
+#include "viewer/trace_path.h"
+#include "viewer/worker_pool.h"
 
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <future>
+#include <memory>
 #include <vector>
 
 namespace kvt::viewer {
@@ -65,7 +70,53 @@ struct Pass {
     bool debug = false;
     bool warnings = false;
     bool reducePerColumn = true;  //!< draw traces through the per-column reduction
+    //! Workers for filtering, scaling and reducing traces; null: all of it
+    //! on this thread, in place.
+    WorkerPool* pool = nullptr;
+    //! With workers, the drawing operations in the order the pass asks for
+    //! them, run when all channels are read (a trace waits for its worker).
+    std::vector<std::function<void(TraceCanvas&)>> deferred;
 };
+
+// A drawing operation: at once without workers, otherwise kept in order.
+void OnCanvas(Pass& p, std::function<void(TraceCanvas&)> op) {
+    if (p.pool == nullptr) {
+        Stopwatch sw(Field(p.timings, &PassTimings::draw));
+        op(p.canvas);
+    } else {
+        p.deferred.push_back(std::move(op));
+    }
+}
+
+// The samples of one channel turned into trace paths, on a worker. Written by
+// the worker only; read by the drawing thread after done.
+struct TraceJob {
+    std::vector<std::vector<PathPoint>> paths;  //!< one per drawn array, in drawing order
+    double filterSeconds = 0;  //!< s spent filtering
+    double scaleSeconds = 0;   //!< s spent choosing the range and reducing
+    bool failed = false;       //!< an exception (allocation) stopped the work
+    std::promise<void> finished;
+    std::shared_future<void> done = finished.get_future().share();
+};
+
+double SecondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// Runs work for job on a worker (or here without workers).
+void RunJob(Pass& p, const std::shared_ptr<TraceJob>& job, std::function<void(TraceJob&)> work) {
+    auto task = [job, work = std::move(work)]() {
+        try {
+            work(*job);
+        } catch (...) {
+            job->failed = true;
+            job->paths.clear();
+        }
+        job->finished.set_value();
+    };
+    if (p.pool != nullptr) p.pool->Submit(std::move(task));
+    else task();
+}
 
 // One channel while it is being drawn.
 struct Channel {
@@ -117,18 +168,44 @@ std::string IncorrectTime(const Channel& c, const DataSegment& seg, const Pass& 
                   static_cast<long long>(p.window.start), p.nsec);
 }
 
-void ApplyChannelFilter(Pass& p, const Channel& c, float* samples, std::size_t count) {
-    {
-        Stopwatch sw(Field(p.timings, &PassTimings::filter));
-        ApplyBandPass(samples, count, 1.0 / c.rate, c.filter.low, c.filter.high);
-    }
+void LogFilterApplied(Pass& p, const Channel& c) {
     Debug(p, "Filter [" + c.entry.filter + "] applied (" + c.entry.name + "::" + c.entry.ch +
                  "::" + c.entry.lcode + ")");
 }
 
+void FilterSamples(const FilterSetting& filter, double rate, float* samples, std::size_t count, TraceJob& job) {
+    const auto t = Clock::now();
+    ApplyBandPass(samples, count, 1.0 / rate, filter.low, filter.high);
+    job.filterSeconds += SecondsSince(t);
+}
+
+// Draws the paths of a job once its worker is done; a failed job is logged
+// as the read of the channel would have been.
+void DrawJob(Pass& p, const Channel& c, const std::shared_ptr<TraceJob>& job, ChannelOutcome& out) {
+    PassTimings* timings = p.timings;
+    ChannelOutcome* outcome = &out;  // result.channels is reserved: the address stays
+    const std::string failure = Format("Unhandled exception. %s::%s (%.2f - %.2f)", c.entry.name.c_str(),
+                                       c.entry.ch.c_str(), p.window.start, p.window.start + p.nsec);
+    OnCanvas(p, [job, timings, outcome, failure](TraceCanvas& canvas) {
+        const auto waitStart = Clock::now();
+        job->done.wait();
+        if (timings != nullptr) {
+            timings->draw -= SecondsSince(waitStart);  // waiting for the worker is not drawing
+            timings->filter += job->filterSeconds;
+            timings->draw += job->scaleSeconds;
+        }
+        if (job->failed) {
+            outcome->failed = true;
+            WriteLog(failure);
+            return;
+        }
+        for (const std::vector<PathPoint>& path : job->paths) canvas.DrawPath(path);
+    });
+}
+
 // Joinable segments: one window buffer with gap markers where nothing was read.
 void DrawWindow(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
-                const ScaleSetting& scaleSetting) {
+                const ScaleSetting& scaleSetting, ChannelOutcome& out) {
     const double from = p.window.start, to = p.window.start + p.nsec;
     Debug(p, "Drawing " + Span(c, from, to));
     const long long n = c.samplesInWindow;
@@ -144,45 +221,72 @@ void DrawWindow(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
         }
         ReleaseSamples(seg);
     }
-    if (c.filter.on) ApplyChannelFilter(p, c, buffer.data(), buffer.size());
-    {
-        Stopwatch sw(Field(p.timings, &PassTimings::draw));
-        AmplitudeScale scale;
-        ChooseScale(buffer.data(), buffer.size(), c.rate, scaleSetting, scale);
-        p.canvas.DrawTrace(buffer.data(), buffer.size(), 0, n, c.index, scale, p.reducePerColumn);
-    }
+    auto job = std::make_shared<TraceJob>();
+    RunJob(p, job,
+           [samples = std::move(buffer), filter = c.filter, rate = c.rate, n, scaleSetting,
+            layout = p.canvas.layout(), band = p.canvas.BandOf(c.index),
+            reduce = p.reducePerColumn](TraceJob& j) mutable {
+               if (filter.on) FilterSamples(filter, rate, samples.data(), samples.size(), j);
+               const auto t = Clock::now();
+               AmplitudeScale scale;
+               ChooseScale(samples.data(), samples.size(), rate, scaleSetting, scale);
+               j.paths.push_back(
+                   BuildDrawnTracePath(samples.data(), samples.size(), 0, n, layout, band, scale, reduce));
+               std::vector<float>().swap(samples);
+               j.scaleSeconds += SecondsSince(t);
+           });
+    if (c.filter.on) LogFilterApplied(p, c);
+    DrawJob(p, c, job, out);
     Debug(p, "Data drawn " + Span(c, from, to));
 }
 
 // Segments that do not join: each drawn at its own place, the automatic
 // range carrying over from one segment to the next.
 void DrawPiecewise(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
-                   const ScaleSetting& scaleSetting) {
-    AmplitudeScale scale;
+                   const ScaleSetting& scaleSetting, ChannelOutcome& out) {
+    struct Piece {
+        std::vector<float> samples;
+        std::size_t count = 0;
+        long long offset = 0;  //!< x index of the first sample; below 0: not drawn
+    };
+    std::vector<Piece> pieces;
+    pieces.reserve(segments.size());
+    // The trace of the pass is written here in the order drawing one segment
+    // after the other gives; none of its lines depends on the samples.
     for (DataSegment& seg : segments) {
         Debug(p, "Drawing " + Span(c, seg.tBegin, seg.tEnd));
-        const std::size_t count =
-            std::min<std::size_t>(static_cast<std::size_t>(seg.count > 0 ? seg.count : 0),
-                                  seg.samples.size());
-        if (c.filter.on) ApplyChannelFilter(p, c, seg.samples.data(), count);
-        {
-            Stopwatch sw(Field(p.timings, &PassTimings::draw));
-            ChooseScale(seg.samples.data(), count, c.rate, scaleSetting, scale);
-        }
-        const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
-        if (offset < 0) {
+        Piece piece;
+        piece.count = std::min<std::size_t>(static_cast<std::size_t>(seg.count > 0 ? seg.count : 0),
+                                            seg.samples.size());
+        piece.offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
+        if (c.filter.on) LogFilterApplied(p, c);
+        if (piece.offset < 0) {
             if (p.warnings) WriteLog(IncorrectTime(c, seg, p));
-            ReleaseSamples(seg);
-            continue;
         }
-        {
-            Stopwatch sw(Field(p.timings, &PassTimings::draw));
-            p.canvas.DrawTrace(seg.samples.data(), count, offset, c.samplesInWindow, c.index,
-                               scale, p.reducePerColumn);
-        }
+        piece.samples = std::move(seg.samples);
         ReleaseSamples(seg);
-        Debug(p, "Data drawn " + Span(c, seg.tBegin, seg.tEnd));
+        const bool drawn = piece.offset >= 0;
+        pieces.push_back(std::move(piece));
+        if (drawn) Debug(p, "Data drawn " + Span(c, seg.tBegin, seg.tEnd));
     }
+    auto job = std::make_shared<TraceJob>();
+    RunJob(p, job,
+           [pieces = std::move(pieces), filter = c.filter, rate = c.rate, n = c.samplesInWindow, scaleSetting,
+            layout = p.canvas.layout(), band = p.canvas.BandOf(c.index),
+            reduce = p.reducePerColumn](TraceJob& j) mutable {
+               AmplitudeScale scale;
+               for (Piece& piece : pieces) {
+                   if (filter.on) FilterSamples(filter, rate, piece.samples.data(), piece.count, j);
+                   const auto t = Clock::now();
+                   ChooseScale(piece.samples.data(), piece.count, rate, scaleSetting, scale);
+                   if (piece.offset >= 0)
+                       j.paths.push_back(BuildDrawnTracePath(piece.samples.data(), piece.count, piece.offset, n,
+                                                             layout, band, scale, reduce));
+                   std::vector<float>().swap(piece.samples);
+                   j.scaleSeconds += SecondsSince(t);
+               }
+           });
+    DrawJob(p, c, job, out);
 }
 
 // Steps 17-21 of a channel: read, draw, event marks. Returns false when the
@@ -203,7 +307,7 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime, ChannelOutcome& o
             CalendarFromEpoch(latestTime, t.year, t.month, t.day, t.hour, t.minute, t.seconds);
             const std::string text = FutureText(e.name, e.ch, e.lcode, t);
             Debug(p, text);
-            p.canvas.DrawCentredText(c.index, Q(text));
+            OnCanvas(p, [i = c.index, t = Q(text)](TraceCanvas& canvas) { canvas.DrawCentredText(i, t); });
             out.statusText = text;
             return false;
         }
@@ -217,14 +321,15 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime, ChannelOutcome& o
         if (!SegmentsJoinable(spans, c.rate)) {
             Debug(p, "Overlay (or gap) found (" + e.name + "::" + e.ch + "::" + e.lcode + ")");
             out.piecewise = true;
-            DrawPiecewise(p, c, segments, scaleSetting);
+            DrawPiecewise(p, c, segments, scaleSetting, out);
         } else {
-            DrawWindow(p, c, segments, scaleSetting);
+            DrawWindow(p, c, segments, scaleSetting, out);
         }
         out.traced = true;
-        const std::vector<double> events = QueryEventTimes(p, e.name);
-        Stopwatch sw(Field(p.timings, &PassTimings::draw));
-        p.canvas.DrawEventMarks(c.index, p.window.start, p.window.end, events);
+        OnCanvas(p, [i = c.index, from = p.window.start, to = p.window.end,
+                     events = QueryEventTimes(p, e.name)](TraceCanvas& canvas) {
+            canvas.DrawEventMarks(i, from, to, events);
+        });
     } catch (...) {
         segments.clear();
         out.failed = true;
@@ -243,7 +348,7 @@ void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
     c.index = i;
     c.entry = ReadChannel(p.settings, i);
     const ChannelEntry& e = c.entry;
-    p.canvas.DrawBand(i);
+    OnCanvas(p, [i](TraceCanvas& canvas) { canvas.DrawBand(i); });
     RateLookup rl;
     {
         Stopwatch sw(Field(p.timings, &PassTimings::catalogue));
@@ -252,7 +357,7 @@ void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
     Debug(p, "Read SpS from SITECHAN (" + e.name + "::" + e.ch + "::" + e.lcode + ")");
     if (rl.rate == 0) {
         out.statusText = NotDescribedText(e.name, e.ch, e.lcode);
-        p.canvas.DrawCentredText(i, Q(out.statusText));
+        OnCanvas(p, [i, t = Q(out.statusText)](TraceCanvas& canvas) { canvas.DrawCentredText(i, t); });
         return;
     }
     bool noCatalogueData = false;
@@ -275,25 +380,28 @@ void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
         // Described, but the catalogue gives no usable rate: nothing can be
         // placed in the window, whatever the newest data time says.
         out.statusText = NoDataText(e.name, e.ch, e.lcode);
-        p.canvas.DrawCentredText(i, Q(out.statusText));
+        OnCanvas(p, [i, t = Q(out.statusText)](TraceCanvas& canvas) { canvas.DrawCentredText(i, t); });
         lagging = true;
     } else if (p.window.start > latestTime) {
         out.statusText = LagText(p.window.end, latestTime, noCatalogueData, e.name, e.ch, e.lcode);
-        p.canvas.DrawCentredText(i, Q(out.statusText));
+        OnCanvas(p, [i, t = Q(out.statusText)](TraceCanvas& canvas) { canvas.DrawCentredText(i, t); });
         lagging = true;
     } else if (!ReadAndDraw(p, c, latestTime, out)) {
         return;  // data in the future: no label, no marks
     }
 
-    Stopwatch sw(Field(p.timings, &PassTimings::draw));
     const bool ratesDiffer = !rl.rateMatch;
-    p.canvas.DrawLabel(i, Q(e.name), Q(e.ch), Q(e.lcode),
-                       noCatalogueData ? rl.sitechanRate : c.rate, Q(e.filter), lagging,
-                       ratesDiffer);
+    OnCanvas(p, [i, name = Q(e.name), ch = Q(e.ch), lcode = Q(e.lcode),
+                 rate = noCatalogueData ? rl.sitechanRate : c.rate, filter = Q(e.filter), lagging,
+                 ratesDiffer](TraceCanvas& canvas) {
+        canvas.DrawLabel(i, name, ch, lcode, rate, filter, lagging, ratesDiffer);
+    });
     if (ratesDiffer && !noCatalogueData)
         WriteLog(Format("%-5s::%-5s::%s : SPS from FILELIST differs from SITECHAN",
                         e.name.c_str(), e.ch.c_str(), e.lcode.c_str()));
-    p.canvas.DrawTimeMarks(i, p.window.start, p.nsec);
+    OnCanvas(p, [i, from = p.window.start, length = p.nsec](TraceCanvas& canvas) {
+        canvas.DrawTimeMarks(i, from, length);
+    });
     out.labelled = true;
     out.lagging = lagging;
 }
@@ -307,7 +415,7 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
 
 std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
                                           std::atomic<bool>& redrawRequested,
-                                          PassTimings* timings, bool reducePerColumn) {
+                                          PassTimings* timings, bool reducePerColumn, int threads) {
     Stopwatch total(Field(timings, &PassTimings::total));
     redrawRequested = false;
     session.state().reconnectFailed = false;
@@ -329,8 +437,11 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
         canvas.DrawFrame();
 
         RedrawResult result;
+        // Declared after the canvas and the pass state: the workers finish and
+        // join before the objects their tasks were made from go away.
+        WorkerPool pool(threads > 1 ? threads : 0);
         Pass p{session, settings, canvas, timings, {}, nsec, LogIsDebug(), LogWarningsOn(),
-                reducePerColumn};
+                reducePerColumn, threads > 1 ? &pool : nullptr, {}};
         double latestMax;
         {
             Stopwatch sw(Field(timings, &PassTimings::catalogue));
@@ -345,6 +456,10 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
 
         result.channels.reserve(static_cast<size_t>(channels));
         for (int i = 0; i < channels; ++i) DrawChannel(p, i, result.latestTimes, result);
+        if (!p.deferred.empty()) {
+            Stopwatch sw(Field(timings, &PassTimings::draw));
+            for (auto& op : p.deferred) op(canvas);
+        }
         result.image = canvas.TakeImage();
         return result;
     } catch (...) {

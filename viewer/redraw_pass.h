@@ -69,9 +69,14 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
 //! null). Traces are drawn through the per-column reduction (the same pixels
 //! as a line to every sample, at most four line operations per pixel column);
 //! reducePerColumn false draws a line to every sample, the reference the
-//! bench and the tests compare with.
+//! bench and the tests compare with. threads: with 2 or more, that many
+//! worker threads filter, scale and reduce the channels' samples while this
+//! thread goes on with the catalogue, the files and the log (in the same
+//! order and with the same lines as with 1, which does all on this thread);
+//! the picture is drawn on this thread in the same order either way.
 std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingSize,
                                           std::atomic<bool>& redrawRequested,
-                                          PassTimings* timings, bool reducePerColumn = true);
+                                          PassTimings* timings, bool reducePerColumn = true,
+                                          int threads = 2);
 
 }  // namespace kvt::viewer

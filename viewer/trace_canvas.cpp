@@ -134,6 +134,18 @@ void TraceCanvas::DrawTrace(float* samples, std::size_t count, long long firstIn
     }
 }
 
+void TraceCanvas::DrawPath(const std::vector<PathPoint>& path) {
+    const int w = image_.width();
+    const int h = image_.height();
+    const QRgb colour = colours::kTrace.rgb();
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    auto plot = [&](int x, int y) {
+        if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
+    };
+    RasterisePath(path, plot);
+}
+
 void TraceCanvas::DrawLabel(int i, const QString& name, const QString& ch, const QString& lcode, double rate,
                             const QString& filterText, bool lagging, bool ratesDiffer) {
     const Band b = layout_.BandOf(i);

@@ -8,6 +8,7 @@
 
 #include "amplitude_scale.h"
 #include "band_geometry.h"
+#include "trace_path.h"
 
 #include <QColor>
 #include <QFont>
@@ -16,6 +17,7 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
 namespace kvt::viewer {
 
@@ -66,6 +68,10 @@ public:
     //! (same pixels, far fewer line operations for dense traces).
     void DrawTrace(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
                    int i, const AmplitudeScale& scale, bool reducePerColumn = false);
+
+    //! Draws a path made by BuildDrawnTracePath with the trace pen: the
+    //! picture DrawTrace gives for the same samples.
+    void DrawPath(const std::vector<PathPoint>& path);
 
     //! Label of band i: " %-5s::%-5s::%s  " in black (red when lagging), the
     //! rate "%.2f " in the same colour or red when the rates differ, and when

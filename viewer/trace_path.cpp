@@ -11,4 +11,14 @@ std::vector<PathPoint> BuildTracePath(float* samples, std::size_t count, long lo
     return path;
 }
 
+std::vector<PathPoint> BuildDrawnTracePath(float* samples, std::size_t count, long long firstIndex,
+                                           long long samplesInWindow, const BandLayout& layout, const Band& b,
+                                           const AmplitudeScale& scale, bool reduce) {
+    if (!reduce) return BuildTracePath(samples, count, firstIndex, samplesInWindow, layout, b, scale);
+    std::vector<PathPoint> path;
+    ForEachReducedTracePoint(samples, count, firstIndex, samplesInWindow, layout, b, scale,
+                             [&](const PathPoint& p) { path.push_back(p); });
+    return path;
+}
+
 }  // namespace kvt::viewer

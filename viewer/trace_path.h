@@ -52,6 +52,12 @@ std::vector<PathPoint> BuildTracePath(float* samples, std::size_t count, long lo
                                       long long samplesInWindow, const BandLayout& layout, const Band& b,
                                       const AmplitudeScale& scale);
 
+//! The points of a trace for TraceCanvas::DrawPath: reduced per column, or
+//! with reduce false one to every sample. Clips samples like DrawTrace.
+std::vector<PathPoint> BuildDrawnTracePath(float* samples, std::size_t count, long long firstIndex,
+                                           long long samplesInWindow, const BandLayout& layout, const Band& b,
+                                           const AmplitudeScale& scale, bool reduce);
+
 //! Streaming reduction of a path to at most four points per pixel column and
 //! stroke, drawing exactly the same pixels as the full path: the column's
 //! first and last point stay (they fix the lines to the neighbouring columns)

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -97,7 +98,7 @@ protected:
 
     // Writes kvtview.ini: SYSTEM keys as given, one section per station.
     void WriteSettings(const std::map<std::string, std::string>& system,
-                       const std::vector<std::string>& stations) {
+                       const std::vector<std::string>& stations, const std::string& stationExtra = "") {
         std::ofstream ini(dir_ / "kvtview.ini");
         ini << "[SYSTEM]\n";
         for (const auto& [k, v] : system) ini << k << "=" << v << "\n";
@@ -105,11 +106,11 @@ protected:
         ini << "[DATABASE]\nODBC=" << catalogue_->backend().dsn << "\nUSER=\nPASSWORD=\nUSE_TEND=1\n";
         ini << "[DATA]\nDIR=" << catalogue_->backend().dataDir << "\n";
         for (size_t i = 0; i < stations.size(); ++i)
-            ini << "[STA" << i << "]\nNAME=" << stations[i] << "\nCH=BHZ\nLCODE=??\n";
+            ini << "[STA" << i << "]\nNAME=" << stations[i] << "\nCH=BHZ\nLCODE=??\n" << stationExtra;
     }
 
     // Start-up as the viewer does it, then one pass.
-    std::optional<RedrawResult> Pass(QSize size = QSize(800, 400)) {
+    std::optional<RedrawResult> Pass(QSize size = QSize(800, 400), int threads = 2) {
         if (!viewer_) {
             const std::string program = (dir_ / "kvtview").string();
             viewer_ = std::make_unique<ViewerSession>((dir_ / "kvtview.ini").string(), program,
@@ -120,7 +121,7 @@ protected:
             EXPECT_TRUE(r.ok()) << r.message;
         }
         std::atomic<bool> requested{true};
-        auto result = RunRedrawPass(*viewer_, size, requested);
+        auto result = RunRedrawPass(*viewer_, size, requested, nullptr, true, threads);
         EXPECT_FALSE(requested.load());
         return result;
     }
@@ -358,6 +359,53 @@ TEST_F(RedrawPassTest, NothingToDrawReturnsNothing) {
         WriteSettings({{"N#", c.channels}, {"NSEC#", c.seconds}}, {"AAA"});
         EXPECT_FALSE(Pass(c.size).has_value());
     }
+}
+
+// Worker threads filter and reduce channels while the pass goes on with the
+// next ones: the log must keep its lines and their order, and the picture
+// must not change, whatever kind of channel comes in between.
+TEST_F(RedrawPassTest, WorkerThreadsKeepTheLogAndThePicture) {
+    AddChannel("JOIN", 20, {{kT0, 600, 20}});
+    // Not joined: three pieces, each drawn by itself.
+    AddChannel("PIECE", 20, {{kT0 - 100, 200, 20}, {kT0 + 150, 200, 20}, {kT0 + 400, 200, 20}});
+    AddChannel("UNDESC", std::nullopt, {{kT0, 600, 20}});
+    AddChannel("LAG", 20, {{kT0 - 5000, 100, 20}});
+    AddChannel("EVT", 20, {{kT0 + 10, 590, 20}});
+    AddChannel("ODD", 20, {{kT0, 600, 19.999}}, 20);
+    test::AddEvent(*session_, "EVT", kT0 + 300);
+    WriteSettings({{"N#", "6"}, {"NSEC#", "600"}, {"MODE", "0"}},
+                  {"JOIN", "PIECE", "UNDESC", "LAG", "EVT", "ODD"}, "FILTER=0.50,5.00\n");
+    ASSERT_TRUE(Pass(QSize(900, 600), 2));  // start-up lines and a pass before both
+    const std::size_t before = LogMessages().size();
+    auto one = Pass(QSize(900, 600), 1);
+    ASSERT_TRUE(one);
+    const std::size_t between = LogMessages().size();
+    auto two = Pass(QSize(900, 600), 2);
+    ASSERT_TRUE(two);
+    const auto log = LogMessages();
+    const std::vector<std::string> logOne(log.begin() + static_cast<long>(before),
+                                          log.begin() + static_cast<long>(between));
+    const std::vector<std::string> logTwo(log.begin() + static_cast<long>(between), log.end());
+    EXPECT_EQ(logOne, logTwo);
+    // The pass really logged its trace: pieces, a filter, event marks.
+    auto has = [&](const std::string& prefix) {
+        return std::any_of(logOne.begin(), logOne.end(),
+                           [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_TRUE(has("Drawing PIECE::BHZ::?\? (1700000400.00 - 1700000600.00)"));
+    EXPECT_TRUE(has("Filter [0.50,5.00] applied (JOIN::BHZ::?\?)"));
+    EXPECT_TRUE(has("Data drawn EVT::BHZ::??"));
+    EXPECT_TRUE(one->image == two->image);
+    ASSERT_EQ(one->channels.size(), two->channels.size());
+    for (std::size_t i = 0; i < one->channels.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(one->channels[i].statusText, two->channels[i].statusText);
+        EXPECT_EQ(one->channels[i].traced, two->channels[i].traced);
+        EXPECT_EQ(one->channels[i].piecewise, two->channels[i].piecewise);
+        EXPECT_EQ(one->channels[i].labelled, two->channels[i].labelled);
+    }
+    EXPECT_TRUE(one->channels[0].traced);
+    EXPECT_TRUE(one->channels[1].piecewise);
 }
 
 }  // namespace
