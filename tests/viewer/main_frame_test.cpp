@@ -23,6 +23,7 @@ namespace kvt::viewer {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::kWindowWait;
 using testing::Pump;
 using testing::WaitUntil;
 using testing::WriteFile;
@@ -67,7 +68,7 @@ class MainFrameTest : public ::testing::Test {
     auto frame = std::make_unique<CMainFrame>(std::move(options));
     frame->resize(700, 400);
     frame->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get(), kWindowWait));
     return frame;
   }
 
@@ -201,7 +202,7 @@ TEST_F(MainFrameTest, ConfigurationFromTheButtonAndTheShortcut) {
   QTest::mouseClick(frame->configurationButton(), Qt::LeftButton);
   EXPECT_EQ(editorLaunches_, 1);
   frame->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get(), kWindowWait));
   QTest::keyClick(frame.get(), Qt::Key_K, Qt::ControlModifier);
   EXPECT_EQ(editorLaunches_, 2);
 }
@@ -266,7 +267,7 @@ TEST_F(MainFrameTest, OpensOnTheConfiguredMonitorOrTheFirst) {
   WriteFile(settingsPath_, "[SYSTEM]\r\nDELAY=100\r\nMONITOR=7\r\n");  // no such monitor
   CMainFrame frame(Options());
   frame.showMaximized();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame, kWindowWait));
   EXPECT_TRUE(first.contains(frame.geometry().center()));
   // The chosen entry now holds the window's own rectangle.
   const QRect own = frame.frameGeometry();

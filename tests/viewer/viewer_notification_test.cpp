@@ -72,7 +72,7 @@ TEST(ViewerNotification, OtherTextsAreNotANotification) {
   ASSERT_TRUE(listener.Listen(dir.path().toStdString(), "kvtview-8"));
   QLocalSocket peer;
   peer.connectToServer(listener.SocketPath());
-  ASSERT_TRUE(peer.waitForConnected(5000));
+  ASSERT_TRUE(peer.waitForConnected(testing::kWindowWait));
   peer.write("hello");
   peer.flush();
   testing::Pump(200ms);

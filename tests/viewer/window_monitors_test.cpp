@@ -34,7 +34,7 @@ TEST_P(TwoMonitorsTest, OpensMaximisedOnTheConfiguredMonitor) {
   options.listen = false;
   CMainFrame frame(std::move(options));
   frame.showMaximized();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame, testing::kWindowWait));
   const QScreen* screen = QGuiApplication::screens().at(expectedScreen);
   EXPECT_TRUE(testing::WaitUntil([&] { return frame.geometry() == screen->availableGeometry(); }))
       << "window " << frame.geometry().x() << "," << frame.geometry().y() << " "

@@ -15,6 +15,10 @@
 
 namespace kvt::viewer::testing {
 
+//! Limit in milliseconds for Qt's own waits (a window exposed or active, a socket connected):
+//! generous, as for WaitUntil.
+inline constexpr int kWindowWait = 30000;
+
 //! Runs the event loop until `condition` holds or `limit` passes; returns the condition. The
 //! default limit is generous: a loaded CI machine with sanitizers can be many times slower.
 inline bool WaitUntil(const std::function<bool()>& condition,
