@@ -115,6 +115,15 @@ ProfileEdit SetProfileString(std::string_view text, std::string_view section,
 //! section) from the file bytes. A missing section is no error.
 ProfileEdit RemoveProfileSection(std::string_view text, std::string_view section);
 
+//! Reads the whole settings file at path into bytes. A missing file gives
+//! empty bytes with found false; any other failure a ReadFailed result.
+ProfileResult ReadProfileFile(const std::string& path, std::string& bytes, bool& found);
+//! Replaces the file at path (or the file a symbolic link there points to)
+//! with bytes in one step: a temporary file beside it is written, flushed and
+//! renamed over it, keeping the old file's permissions (0644 for a new file).
+//! On failure the old file is intact and the temporary file removed.
+ProfileResult ReplaceProfileFile(const std::string& path, const std::string& bytes);
+
 //! Writes section/key = value into the file at path (created when missing),
 //! replacing the file atomically (temporary file beside it, fsync, rename).
 ProfileResult WriteProfileString(const std::string& path, std::string_view section,

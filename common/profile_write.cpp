@@ -83,8 +83,9 @@ struct Fd {
     }
 };
 
-// Reads the whole file; a missing file is empty text. found tells which.
-ProfileResult ReadWhole(const std::string& path, std::string& bytes, bool& found) {
+}  // namespace
+
+ProfileResult ReadProfileFile(const std::string& path, std::string& bytes, bool& found) {
     bytes.clear();
     found = false;
     Fd f;
@@ -115,6 +116,8 @@ ProfileResult ReadWhole(const std::string& path, std::string& bytes, bool& found
     found = true;
     return {};
 }
+
+namespace {
 
 // The file a write goes to: the target of a symbolic link, so that the link
 // survives the rename.
@@ -148,10 +151,9 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// Replaces the file with bytes: a temporary file beside it is written and
-// flushed to disk, then renamed over the old one. On any failure the
-// temporary file is removed and the old file is left as it was.
-ProfileResult ReplaceFile(const std::string& path, const std::string& bytes, bool existed) {
+}  // namespace
+
+ProfileResult ReplaceProfileFile(const std::string& path, const std::string& bytes) {
     const std::string target = WriteTarget(path);
     std::string tmp = target + ".tmp.XXXXXX";
     const int fd = ::mkstemp(tmp.data());
@@ -161,7 +163,7 @@ ProfileResult ReplaceFile(const std::string& path, const std::string& bytes, boo
     Fd f;
     f.fd = fd;
     struct stat st {};
-    const mode_t mode = existed && ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     int err = 0;
     if (::fchmod(fd, mode) != 0 && errno != EPERM) err = errno;
     if (!err && !WriteAll(fd, bytes)) err = errno;
@@ -180,8 +182,6 @@ ProfileResult ReplaceFile(const std::string& path, const std::string& bytes, boo
     if (dir.fd >= 0) ::fsync(dir.fd);
     return {};
 }
-
-}  // namespace
 
 ProfileEdit SetProfileString(std::string_view text, std::string_view section,
                              std::string_view key, std::string_view value) {
@@ -251,11 +251,11 @@ ProfileResult WriteProfileString(const std::string& path, std::string_view secti
                                  std::string_view key, std::string_view value) {
     std::string old;
     bool existed = false;
-    if (auto r = ReadWhole(path, old, existed); !r.ok()) return r;
+    if (auto r = ReadProfileFile(path, old, existed); !r.ok()) return r;
     ProfileEdit edit = SetProfileString(old, section, key, value);
     if (!edit.ok()) return {edit.error, std::move(edit.message)};
     if (existed && edit.text == old) return {};
-    return ReplaceFile(path, edit.text, existed);
+    return ReplaceProfileFile(path, edit.text);
 }
 
 ProfileResult WriteProfileInt(const std::string& path, std::string_view section,
@@ -266,11 +266,11 @@ ProfileResult WriteProfileInt(const std::string& path, std::string_view section,
 ProfileResult DeleteProfileSection(const std::string& path, std::string_view section) {
     std::string old;
     bool existed = false;
-    if (auto r = ReadWhole(path, old, existed); !r.ok()) return r;
+    if (auto r = ReadProfileFile(path, old, existed); !r.ok()) return r;
     ProfileEdit edit = RemoveProfileSection(old, section);
     if (!edit.ok()) return {edit.error, std::move(edit.message)};
     if (!existed || edit.text == old) return {};
-    return ReplaceFile(path, edit.text, existed);
+    return ReplaceProfileFile(path, edit.text);
 }
 
 }  // namespace kvt

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "dblib/sql_text.h"  // SqlQuote, for the values of callers' own statements
+
 namespace kvt {
 
 //! Length/indicator value of a NULL column (SQL_NULL_DATA).
@@ -28,11 +30,6 @@ enum class FetchResult {
     NoData,  //!< no more rows (SQL_NO_DATA)
     Error,   //!< the fetch failed; diagnostic() tells why
 };
-
-//! Doubles every single quote, so that a value pasted between single quotes
-//! into SQL text stays one literal: O'Brien -> O''Brien. Values without quotes
-//! come back unchanged.
-std::string SqlQuote(std::string_view value);
 
 class OdbcStatement {
 public:

@@ -11,6 +11,11 @@
 
 namespace kvt {
 class CDbSchema;
+
+//! Doubles every single quote, so that a value pasted between single quotes
+//! into SQL text stays one literal: O'Brien -> O''Brien. Values without quotes
+//! come back unchanged.
+std::string SqlQuote(std::string_view value);
 }
 
 namespace kvt::sql {

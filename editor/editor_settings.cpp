@@ -4,7 +4,6 @@
 
 #include "common/profile.h"
 #include "common/settings_keys.h"
-#include "editor/settings_file_io.h"
 
 namespace kvt::editor {
 namespace {
@@ -136,16 +135,19 @@ SaveTextResult ApplySave(std::string_view fileText, EditorSettings& settings,
 SaveResult SaveSettings(const std::string& path, EditorSettings& settings,
                         const DataSourceFields& fields, const SaveChoices& choices) {
   std::string bytes;
+  bool found = false;
   SaveResult result;
-  result.error = ReadSettingsBytes(path, bytes);
-  if (!result.ok()) return result;
+  if (ProfileResult read = ReadProfileFile(path, bytes, found); !read.ok()) {
+    result.error = read.message;
+    return result;
+  }
   EditorSettings updated = settings;
   SaveTextResult text = ApplySave(bytes, updated, fields, choices);
   if (!text.ok()) {
     result.error = "cannot save settings to " + path + ": " + text.error;
     return result;
   }
-  result.error = ReplaceSettingsFile(path, text.text);
+  result.error = ReplaceProfileFile(path, text.text).message;
   if (result.ok()) settings = std::move(updated);
   return result;
 }

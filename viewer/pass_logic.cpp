@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "dblib/sql_text.h"
+
 namespace kvt::viewer {
 namespace {
 
@@ -52,26 +54,14 @@ FilterSetting ParseFilter(std::string_view text, double rate) {
     return f;
 }
 
-std::string QuoteSqlValue(std::string_view value) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out;
-}
-
-bool IsNoLocationCode(std::string_view lcode) { return lcode.empty() || lcode == "?\?"; }
-
 std::string ChannelCondition(const ChannelColumns& c, std::string_view name, std::string_view ch,
                              std::string_view lcode) {
-    std::string s = c.station + "='" + QuoteSqlValue(name) + "' and " + c.channel + "='" +
-                    QuoteSqlValue(ch) + "' and ";
-    if (IsNoLocationCode(lcode))
+    std::string s = c.station + "='" + SqlQuote(name) + "' and " + c.channel + "='" +
+                    SqlQuote(ch) + "' and ";
+    if (sql::NoLocationCode(lcode))
         s += "(" + c.location + " is null or " + c.location + "='?\?')";
     else
-        s += c.location + "='" + QuoteSqlValue(lcode) + "'";
+        s += c.location + "='" + SqlQuote(lcode) + "'";
     return s;
 }
 
@@ -96,7 +86,7 @@ std::string EventMarksText(std::string_view tbeginCol, std::string_view eventTab
                            std::string_view name) {
     return "select " + Str(tbeginCol) + " from " + Str(eventTable) + " where (" + Str(tbeginCol) +
            Format(" between %.4f and %.4f) and ", start, end) + Str(staCol) + "='" +
-           QuoteSqlValue(name) + "' order by " + Str(tbeginCol);
+           SqlQuote(name) + "' order by " + Str(tbeginCol);
 }
 
 PassWindow ComputeWindow(double latestMax, double utcNow, int mode, int tShift, int nsec) {

@@ -22,12 +22,6 @@ struct FilterSetting {
 //! gives a filter that is off. Locale-independent.
 FilterSetting ParseFilter(std::string_view text, double rate);
 
-//! value with every single quote doubled, for pasting between single quotes.
-std::string QuoteSqlValue(std::string_view value);
-
-//! True when LCODE stands for "no location code" (empty or "??").
-bool IsNoLocationCode(std::string_view lcode);
-
 //! Column and table names a channel query needs (from the schema registry).
 struct ChannelColumns {
     std::string table;      //!< FILELIST or SITECHAN
