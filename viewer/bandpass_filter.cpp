@@ -104,8 +104,6 @@ void DesignHighPass(FilterDesign& d, const Prototype& p, double fw) {
     for (int k = 0; k < p.complexCount; ++k) Add(d, Quadratic(0.0, 0.0, 1.0, wc * p.poles[k]));
 }
 
-bool IsReal(float v) noexcept { return !IsGapMarker(v) && std::isfinite(v); }
-
 }  // namespace
 
 const char* FilterTypeCode(int type) noexcept {
@@ -171,53 +169,6 @@ FilterStatus DesignFilter(FilterDesign& design, double dt, int type, int order, 
     }
     design = d;
     return FilterStatus::Ok;
-}
-
-void RunFilter(const FilterDesign& design, float* samples, std::size_t count) noexcept {
-    if (samples == nullptr || count == 0) return;
-
-    double sum = 0.0;
-    std::size_t real = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (IsReal(samples[i])) {
-            sum += samples[i];
-            ++real;
-        }
-    }
-    if (real == 0) return;
-    const double mean = sum / static_cast<double>(real);
-    std::size_t first = count;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (IsReal(samples[i])) {
-            samples[i] = static_cast<float>(samples[i] - mean);
-            if (first == count) first = i;
-        }
-    }
-
-    // Every section starts as if the first real sample had always been there
-    // (a leading gap is skipped rather than taken as a value).
-    struct State {
-        float x1, x2, y1, y2;
-    };
-    State state[kMaxSections];
-    const float start = samples[first];
-    for (int s = 0; s < design.count; ++s) state[s] = {start, start, start, start};
-
-    for (std::size_t i = first; i < count; ++i) {
-        if (!IsReal(samples[i])) continue;  // the state runs on across a gap
-        float v = samples[i];
-        for (int s = 0; s < design.count; ++s) {
-            const BiquadSection& c = design.sections[static_cast<std::size_t>(s)];
-            State& st = state[s];
-            const float y = c.b0 * v + c.b1 * st.x1 + c.b2 * st.x2 - (c.a1 * st.y1 + c.a2 * st.y2);
-            st.x2 = st.x1;
-            st.x1 = v;
-            st.y2 = st.y1;
-            st.y1 = y;
-            v = y;
-        }
-        samples[i] = v;
-    }
 }
 
 FilterStatus ApplyFilter(float* samples, std::size_t count, double dt, int type, int order, float f1,

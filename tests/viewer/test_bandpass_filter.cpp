@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace kvt::viewer {
@@ -233,6 +237,193 @@ TEST(FilterDesign, EdgeCornersGiveStableOutput) {
         for (const float s : v) {
             ASSERT_TRUE(std::isfinite(s));
             ASSERT_LT(std::fabs(s), 1e5f);
+        }
+    }
+}
+
+// The plain form of RunFilter: the mean removed in a pass of its own, then
+// every real sample through an array of section states indexed by the section
+// count. The fast loop must give exactly these floats.
+void ReferenceRun(const FilterDesign& design, float* samples, std::size_t count) {
+    auto isReal = [](float v) { return !IsGapMarker(v) && std::isfinite(v); };
+    if (samples == nullptr || count == 0) return;
+    double sum = 0.0;
+    std::size_t real = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (isReal(samples[i])) {
+            sum += samples[i];
+            ++real;
+        }
+    }
+    if (real == 0) return;
+    const double mean = sum / static_cast<double>(real);
+    std::size_t first = count;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (isReal(samples[i])) {
+            samples[i] = static_cast<float>(samples[i] - mean);
+            if (first == count) first = i;
+        }
+    }
+    struct State {
+        float x1, x2, y1, y2;
+    };
+    State state[kMaxSections];
+    const float start = samples[first];
+    for (int s = 0; s < design.count; ++s) state[s] = {start, start, start, start};
+    for (std::size_t i = first; i < count; ++i) {
+        if (!isReal(samples[i])) continue;
+        float v = samples[i];
+        for (int s = 0; s < design.count; ++s) {
+            const BiquadSection& c = design.sections[static_cast<std::size_t>(s)];
+            State& st = state[s];
+            const float y = c.b0 * v + c.b1 * st.x1 + c.b2 * st.x2 - (c.a1 * st.y1 + c.a2 * st.y2);
+            st.x2 = st.x1;
+            st.x1 = v;
+            st.y2 = st.y1;
+            st.y1 = y;
+            v = y;
+        }
+        samples[i] = v;
+    }
+}
+
+struct Signal {
+    std::string reason;
+    std::vector<float> samples;
+};
+
+// Inputs that take every path of the loop: long runs, gaps and samples that
+// are not numbers anywhere (also among the first few, while the first sample
+// is still on its way through the sections), windows shorter than the
+// cascade, values at the edges of the float range.
+std::vector<Signal> IdentitySignals() {
+    constexpr std::size_t kCount = 1500;
+    std::mt19937 rng(11);
+    std::normal_distribution<double> noise(0.0, 400.0);
+    std::vector<float> counts(kCount), fractions(kCount), steps(kCount);
+    for (std::size_t i = 0; i < kCount; ++i) {
+        const double v = 2000.0 + 700.0 * std::sin(0.05 * static_cast<double>(i)) + noise(rng);
+        counts[i] = static_cast<float>(std::round(v));
+        fractions[i] = static_cast<float>(v * 0.0137);
+        steps[i] = i < 300 ? 0.0f : i < 900 ? 1000.0f : -500.0f;
+    }
+    auto with = [](std::vector<float> v, std::vector<std::size_t> at, float value) {
+        for (const std::size_t i : at) v[i] = value;
+        return v;
+    };
+    auto range = [](std::size_t from, std::size_t to) {
+        std::vector<std::size_t> r;
+        for (std::size_t i = from; i < to; ++i) r.push_back(i);
+        return r;
+    };
+    std::vector<std::size_t> scattered;
+    for (std::size_t i = 1; i < kCount; i += 7 + i % 5) scattered.push_back(i);
+
+    // After the mean (16) is taken off, the first sample of each four is
+    // exactly the gap marker's value and is then passed over like a gap.
+    std::vector<float> marker;
+    for (int k = 0; k < 40; ++k) marker.insert(marker.end(), {-123456776.0f, 123456808.0f, 16.0f, 16.0f});
+    std::vector<float> huge = counts;
+    for (std::size_t i = 0; i < kCount; i += 3) huge[i] = (i % 2 != 0 ? 1.0f : -1.0f) * FLT_MAX;
+    std::vector<float> denormals(400);
+    for (std::size_t i = 0; i < denormals.size(); ++i) {
+        denormals[i] = static_cast<float>(static_cast<int>(i % 9) - 4) * 1e-42f;
+    }
+    std::vector<float> zeros(300, 0.0f);
+    for (std::size_t i = 0; i < zeros.size(); i += 2) zeros[i] = -0.0f;
+
+    return {
+        {"noise in whole counts around an offset", counts},
+        {"noise with fractions", fractions},
+        {"steps", steps},
+        {"leading gap", with(counts, range(0, 25), kGapMarker)},
+        {"gap in the middle", with(counts, range(700, 760), kGapMarker)},
+        {"trailing gap", with(counts, range(1400, kCount), kGapMarker)},
+        {"single gaps and runs, also among the first samples", with(with(counts, scattered, kGapMarker), {0, 2, 3, 5}, kGapMarker)},
+        {"not a number, first and scattered", with(with(fractions, scattered, NAN), {0}, NAN)},
+        {"infinities", with(with(counts, {4, 9, 500}, INFINITY), {6, 800}, -INFINITY)},
+        {"only gaps", std::vector<float>(50, kGapMarker)},
+        {"only non-numbers", {NAN, INFINITY, kGapMarker, -INFINITY}},
+        {"one sample", {42.5f}},
+        {"two samples", {42.5f, -7.0f}},
+        {"one real sample among gaps", {kGapMarker, 3.0f, kGapMarker, NAN}},
+        {"fewer real samples than the cascade is long", {1.0f, kGapMarker, 5.0f, 2.0f, NAN, -3.0f, 8.0f}},
+        {"huge values leave the float range once the mean is off", huge},
+        {"a value lands on the gap marker once the mean is off", marker},
+        {"large values overflow the filter state", with(counts, range(100, 110), 3e37f)},
+        {"denormal values", denormals},
+        {"signed zeros", zeros},
+    };
+}
+
+struct DesignRow {
+    std::string reason;
+    int type;
+    int order;
+    float f1, f2;
+};
+
+// Every type and order, and corners at 0 Hz or Nyquist that leave fewer or no
+// sections (100 samples/s, Nyquist at 50 Hz).
+std::vector<DesignRow> IdentityDesigns() {
+    std::vector<DesignRow> rows = {
+        {"display band-pass", 0, 3, 0.5f, 5.0f},
+        {"band-pass 0 Hz to Nyquist: no sections", 0, 3, 0.0f, 50.0f},
+        {"band-pass from 0 Hz: low-pass", 0, 5, 0.0f, 5.0f},
+        {"band-pass up to Nyquist: high-pass", 0, 4, 1.0f, 50.0f},
+        {"band-reject from 0 Hz: high-pass", 2, 6, 0.0f, 5.0f},
+        {"band-reject up to Nyquist: low-pass", 2, 3, 1.0f, 60.0f},
+        {"low-pass at Nyquist: no sections", 1, 4, 0.0f, 50.0f},
+        {"high-pass at 0 Hz: no sections", 3, 4, 0.0f, 0.0f},
+    };
+    const char* codes[] = {"BP", "LP", "BR", "HP"};
+    for (int type = 0; type < 4; ++type) {
+        for (int order = kMinFilterOrder; order <= kMaxFilterOrder; ++order) {
+            rows.push_back({std::string(codes[type]) + " of order " + std::to_string(order), type, order, 1.0f,
+                            8.0f});
+        }
+    }
+    return rows;
+}
+
+// RunFilter (through ApplyFilter) gives the plain loop's floats, bit for bit,
+// for every design and input.
+TEST(FilterIdentity, SameFloatsAsPlainLoopForEveryDesignAndInput) {
+    constexpr double kDt100 = 0.01;
+    const std::vector<Signal> signals = IdentitySignals();
+    for (const DesignRow& d : IdentityDesigns()) {
+        SCOPED_TRACE(d.reason);
+        FilterDesign design;
+        ASSERT_EQ(DesignFilter(design, kDt100, d.type, d.order, d.f1, d.f2), FilterStatus::Ok);
+        for (const Signal& s : signals) {
+            SCOPED_TRACE(s.reason);
+            std::vector<float> expected = s.samples;
+            std::vector<float> actual = s.samples;
+            ReferenceRun(design, expected.data(), expected.size());
+            ASSERT_EQ(ApplyFilter(actual.data(), actual.size(), kDt100, d.type, d.order, d.f1, d.f2, 1),
+                      FilterStatus::Ok);
+            EXPECT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)), 0);
+        }
+    }
+}
+
+// Every section count the loop has its own form for, with the sections of a
+// band-pass of order 10 cut short.
+TEST(FilterIdentity, SameFloatsForEverySectionCount) {
+    FilterDesign full;
+    ASSERT_EQ(DesignFilter(full, 0.01, 0, kMaxFilterOrder, 0.5f, 20.0f), FilterStatus::Ok);
+    const std::vector<Signal> signals = IdentitySignals();
+    for (int count = -1; count <= kMaxSections; ++count) {
+        SCOPED_TRACE(count);
+        FilterDesign design = full;
+        design.count = count;
+        for (const Signal& s : signals) {
+            SCOPED_TRACE(s.reason);
+            std::vector<float> expected = s.samples;
+            std::vector<float> actual = s.samples;
+            ReferenceRun(design, expected.data(), expected.size());
+            RunFilter(design, actual.data(), actual.size());
+            EXPECT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)), 0);
         }
     }
 }
