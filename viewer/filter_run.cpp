@@ -6,16 +6,21 @@
 // then every real sample through every section, states in an array indexed by
 // the section count): every section does exactly the same float operations in
 // the same order, y = b0 v + b1 x1 + b2 x2 - (a1 y1 + a2 y2) left to right in
-// single precision. What changes is where the values live and when the
-// operations run:
-//  - the cascade is unrolled for each section count, its states in registers;
+// single precision, and the mean is the same double. What changes is where
+// the values live and when the operations run:
+//  - the sum for the mean goes four and eight samples at a time for as long
+//    as no partial sum is rounded, so that its order does not matter;
 //  - the mean is taken off each sample on its way into the cascade;
-//  - for 2 to 4 sections the sections run side by side on the lanes of one
-//    vector, each lane some samples behind the one before it, so a sample's
-//    sections no longer wait for each other (see Staggered).
+//  - the sections run side by side on the lanes of vectors, each lane some
+//    samples behind the one before it, so the sections of one sample no
+//    longer wait for each other (see Staggered); a single section runs alone.
 #include "bandpass_filter.h"
 
+#include <bit>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace kvt::viewer {
 
@@ -30,17 +35,83 @@ struct RealStats {
     double mean = 0.0;      //!< their mean, summed in double in sample order
 };
 
-//! Counts and sums the real samples. The sum runs in sample order: double
-//! additions do not associate, so any other order could change the mean in
-//! its last bit.
-RealStats ScanReal(const float* samples, std::size_t count) noexcept {
+using Vec4 = float __attribute__((vector_size(16)));
+using Int4 = std::int32_t __attribute__((vector_size(16)));
+using Vec4d = double __attribute__((vector_size(32)));
+
+constexpr std::size_t kSumBlock = 256;  //!< samples summed out of order at a time (a multiple of 8)
+constexpr double kExactLimit = 9007199254740992.0;  //!< 2^53: whole numbers up to it are exact in double
+
+//! Running sum of the real samples, kept equal to the sum in sample order.
+struct RealSum {
+    double sum = 0.0;    //!< +0.0 at the start
+    std::size_t n = 0;   //!< real samples summed
+    double bound = 0.0;  //!< no partial sum so far exceeds this in magnitude
+};
+
+//! Sums the real samples of p[0..kSumBlock) in any order, which gives the sum
+//! in sample order as long as every partial sum is exact: all the samples so
+//! far are whole numbers (digitiser counts usually are) and no partial sum, in
+//! whatever order, exceeds 2^53. Adds the block to acc and returns true when
+//! that holds, else returns false and leaves acc alone.
+bool SumBlockExactly(const float* p, RealSum& acc) noexcept {
+    const Vec4 gap = {kGapMarker, kGapMarker, kGapMarker, kGapMarker};
+    const Vec4 largest = {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX};
+    const Vec4 two23 = {8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f};  // floats from here up are whole
+    const Int4 noSign = {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+    Vec4d sum0 = {}, sum1 = {};
+    Int4 real = {};
+    Int4 whole = ~Int4{};
+    Int4 top = {};  // largest magnitude, as bits (order of magnitudes is that of their bits)
+    // Adds the real samples of the 4 at q to sum, in double.
+    auto take = [&](const float* q, Vec4d& sum) {
+        Vec4 x;
+        std::memcpy(&x, q, sizeof x);
+        const Int4 bits = std::bit_cast<Int4>(x);
+        const Int4 use = (x != gap) & (std::bit_cast<Vec4>(bits & noSign) <= largest);
+        const Int4 aBits = bits & noSign & use;
+        const Vec4 a = std::bit_cast<Vec4>(aBits);
+        // Below 2^23 adding and taking off 2^23 rounds to a whole number.
+        whole &= (a >= two23) | (((a + two23) - two23) == a);
+        real -= use;
+        const Int4 larger = aBits > top;
+        top = (aBits & larger) | (top & ~larger);
+        const Vec4 v = std::bit_cast<Vec4>(bits & use);
+        sum += __builtin_convertvector(v, Vec4d);
+    };
+    for (std::size_t k = 0; k < kSumBlock; k += 8) {
+        take(p + k, sum0);
+        take(p + k + 4, sum1);
+    }
+    if ((whole[0] & whole[1] & whole[2] & whole[3]) == 0) return false;
+    std::int32_t topBits = 0;
+    for (int l = 0; l < 4; ++l) topBits = top[l] > topBits ? top[l] : topBits;
+    float largestMagnitude;
+    std::memcpy(&largestMagnitude, &topBits, sizeof largestMagnitude);
+    const std::size_t n = static_cast<std::size_t>(real[0] + real[1] + real[2] + real[3]);
+    const double bound = acc.bound + static_cast<double>(n) * largestMagnitude;
+    if (!(bound <= kExactLimit)) return false;
+    const Vec4d s = sum0 + sum1;
+    acc.sum += (s[0] + s[1]) + (s[2] + s[3]);
+    acc.n += n;
+    acc.bound = bound;
+    return true;
+}
+
+//! Counts and sums the real samples. The result is the sum in sample order
+//! (double additions do not associate, so another order could change the mean
+//! in its last bit): blocks are summed out of order only while that is exact.
+[[gnu::noinline]] RealStats ScanReal(const float* samples, std::size_t count) noexcept {
     RealStats r;
     std::size_t first = 0;
     while (first < count && !IsReal(samples[first])) ++first;
     if (first == count) return r;
-    double sum = 0.0;
-    std::size_t n = 0;
-    for (std::size_t i = first; i < count; ++i) {
+    RealSum acc;
+    std::size_t i = first;
+    while (count - i >= kSumBlock && SumBlockExactly(samples + i, acc)) i += kSumBlock;
+    double sum = acc.sum;
+    std::size_t n = acc.n;
+    for (; i < count; ++i) {
         const float x = samples[i];
         const bool use = IsReal(x);
         // Adding +0.0 for a gap leaves the sum as it is: a sum that starts at
@@ -54,7 +125,8 @@ RealStats ScanReal(const float* samples, std::size_t count) noexcept {
     return r;
 }
 
-//! N sections one after the other on each sample. The output of section s is
+//! N sections one after the other on each sample (used for one section,
+//! where lanes gain nothing). The output of section s is
 //! the input of section s + 1, so the two share one history: h1[s], h2[s] are
 //! the last two inputs of section s and h1[s + 1], h2[s + 1] its last two
 //! outputs.
@@ -75,7 +147,8 @@ public:
 #pragma GCC unroll 16
         for (int s = 0; s < N; ++s) {
             const BiquadSection& c = c_[s];
-            const float y = c.b0 * v + c.b1 * h1_[s] + c.b2 * h2_[s] - (c.a1 * h1_[s + 1] + c.a2 * h2_[s + 1]);
+            const float y =
+                c.b0 * v + c.b1 * h1_[s] + c.b2 * h2_[s] - (c.a1 * h1_[s + 1] + c.a2 * h2_[s + 1]);
             h2_[s] = h1_[s];
             h1_[s] = v;
             v = y;
@@ -92,63 +165,79 @@ private:
     float h2_[N + 1];
 };
 
-//! N (2..4) sections side by side on the lanes of one vector of four floats,
-//! staggered: lane s works on the real sample 2 s steps behind the one that
-//! enters lane 0, so its input is the output lane s - 1 gave two steps ago.
-//! Each lane does the very float operations of its section in the same order,
-//! but the sections of one sample no longer wait for each other: a step costs
-//! one section's recursion instead of the whole cascade's chain.
+//! N sections side by side on the lanes of vectors of four floats (section s
+//! on lane s % 4 of vector s / 4), staggered: lane s works on the real sample
+//! 2 s steps behind the one that enters lane 0, so its input is the output
+//! lane s - 1 gave two steps ago. Each lane does the very float operations of
+//! its section in the same order, but the sections of one sample no longer
+//! wait for each other: a step costs one section's recursion instead of the
+//! whole cascade's chain.
 template <int N>
 class Staggered {
-    static_assert(N >= 2 && N <= 4);
-    using Vec = float __attribute__((vector_size(16)));
+    using Vec = Vec4;
+    static constexpr int kVectors = (N + 3) / 4;
 
 public:
     static constexpr int kLag = 2 * (N - 1);  //!< steps from a sample's entry to its output
 
     Staggered(const BiquadSection* sections, float start) noexcept {
-        for (int s = 0; s < 4; ++s) {
+        for (int s = 0; s < 4 * kVectors; ++s) {
             const BiquadSection c = s < N ? sections[s] : BiquadSection{};  // spare lanes stay 0
-            b0_[s] = c.b0;
-            b1_[s] = c.b1;
-            b2_[s] = c.b2;
-            a1_[s] = c.a1;
-            a2_[s] = c.a2;
+            Lanes& l = lanes_[s / 4];
+            l.b0[s % 4] = c.b0;
+            l.b1[s % 4] = c.b1;
+            l.b2[s % 4] = c.b2;
+            l.a1[s % 4] = c.a1;
+            l.a2[s % 4] = c.a2;
+            l.x1[s % 4] = l.x2[s % 4] = l.y1[s % 4] = l.y2[s % 4] = start;
         }
-        x1_ = x2_ = y1_ = y2_ = Vec{start, start, start, start};
     }
 
     //! Takes v into section 0; returns the last section's output for the
     //! sample taken kLag steps before.
     float Step(float v) noexcept {
-        Vec in = __builtin_shufflevector(y2_, y2_, 3, 0, 1, 2);
-        in[0] = v;
-        const Vec y = b0_ * in + b1_ * x1_ + b2_ * x2_ - (a1_ * y1_ + a2_ * y2_);
-        x2_ = x1_;
-        x1_ = in;
-        y2_ = y1_;
-        y1_ = y;
-        return y[N - 1];
+        Vec in[kVectors];
+#pragma GCC unroll 4
+        for (int g = 0; g < kVectors; ++g) {
+            in[g] = __builtin_shufflevector(lanes_[g].y2, lanes_[g].y2, 3, 0, 1, 2);
+            in[g][0] = g == 0 ? v : lanes_[g - 1].y2[3];
+        }
+#pragma GCC unroll 4
+        for (int g = 0; g < kVectors; ++g) {
+            Lanes& l = lanes_[g];
+            const Vec y = l.b0 * in[g] + l.b1 * l.x1 + l.b2 * l.x2 - (l.a1 * l.y1 + l.a2 * l.y2);
+            l.x2 = l.x1;
+            l.x1 = in[g];
+            l.y2 = l.y1;
+            l.y1 = y;
+        }
+        return lanes_[(N - 1) / 4].y1[(N - 1) % 4];
     }
 
     //! Step number `step` (from 0) while the first sample has not yet reached
     //! every lane: a lane it has not reached keeps its starting state.
     float StartStep(float v, std::size_t step) noexcept {
-        const Vec x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
+        Lanes before[kVectors];
+        for (int g = 0; g < kVectors; ++g) before[g] = lanes_[g];
         const float out = Step(v);
-        for (int s = 1; s < 4; ++s) {
+        for (int s = 1; s < 4 * kVectors; ++s) {
             if (static_cast<std::size_t>(2 * s) <= step) continue;
-            x1_[s] = x1[s];
-            x2_[s] = x2[s];
-            y1_[s] = y1[s];
-            y2_[s] = y2[s];
+            const Lanes& b = before[s / 4];
+            Lanes& l = lanes_[s / 4];
+            l.x1[s % 4] = b.x1[s % 4];
+            l.x2[s % 4] = b.x2[s % 4];
+            l.y1[s % 4] = b.y1[s % 4];
+            l.y2[s % 4] = b.y2[s % 4];
         }
         return out;
     }
 
 private:
-    Vec b0_, b1_, b2_, a1_, a2_;  //!< coefficients, lane s for section s
-    Vec x1_, x2_, y1_, y2_;       //!< last two inputs and outputs of each lane
+    struct Lanes {
+        Vec b0, b1, b2, a1, a2;  //!< coefficients
+        Vec x1, x2, y1, y2;      //!< last two inputs and outputs
+    };
+    Lanes lanes_[kVectors];
 };
 
 //! Removes the mean from the real samples and runs them through the filter.
@@ -158,7 +247,7 @@ private:
 template <typename Filter>
 void RunWindow(Filter filter, float* samples, std::size_t count, const RealStats& r) noexcept {
     constexpr std::size_t kLag = Filter::kLag;
-    constexpr std::size_t kRing = 8;
+    constexpr std::size_t kRing = 32;
     static_assert(kLag < kRing);
     std::size_t where[kRing] = {};
     std::size_t step = 0;
@@ -195,10 +284,11 @@ void RunWindow(Filter filter, float* samples, std::size_t count, const RealStats
     }
 }
 
+// Not inlined into RunFilter, so that each loop has the registers to itself.
 template <int N>
-void RunSections(const BiquadSection* sections, float* samples, std::size_t count, const RealStats& r,
-                 float start) noexcept {
-    if constexpr (N >= 2 && N <= 4) {
+[[gnu::noinline]] void RunSections(const BiquadSection* sections, float* samples, std::size_t count,
+                                   const RealStats& r, float start) noexcept {
+    if constexpr (N >= 2) {
         RunWindow(Staggered<N>(sections, start), samples, count, r);
     } else {
         RunWindow(Cascade<N>(sections, start), samples, count, r);
@@ -207,8 +297,8 @@ void RunSections(const BiquadSection* sections, float* samples, std::size_t coun
 
 //! No sections: only the mean is removed.
 template <>
-void RunSections<0>(const BiquadSection*, float* samples, std::size_t count, const RealStats& r,
-                    float) noexcept {
+[[gnu::noinline]] void RunSections<0>(const BiquadSection*, float* samples, std::size_t count,
+                                      const RealStats& r, float) noexcept {
     for (std::size_t i = r.first; i < count; ++i) {
         const float x = samples[i];
         if (IsReal(x)) samples[i] = static_cast<float>(x - r.mean);
