@@ -18,7 +18,8 @@
 //   catalogue [CHANNELS [REPEATS]] [KEY=VALUE ...]
 //
 // KEY=VALUE lines are added to the data source (driver options, e.g.
-// StepAPI=1 or JournalMode=WAL) to compare settings.
+// StepAPI=1 or JournalMode=DELETE) to compare settings; without a JournalMode
+// the data source sets JournalMode=WAL, as the demo's does.
 
 #include "dblib/odbc_statement.h"
 #include "dblib/sql_text.h"
@@ -193,6 +194,10 @@ int main(int argc, char** argv) {
     {
         std::ofstream ini(root / "odbc.ini");
         ini << "[kvtbench]\nDriver=KVT SQLite3\nDatabase=" << file.string() << "\nTimeout=5000\n";
+        // As the demo's data source, unless the command line names another journal mode.
+        if (std::none_of(options.begin(), options.end(),
+                         [](const std::string& o) { return o.rfind("JournalMode=", 0) == 0; }))
+            options.insert(options.begin(), "JournalMode=WAL");
         for (const std::string& o : options) ini << o << "\n";
     }
     setenv("ODBCSYSINI", root.c_str(), 1);

@@ -3,6 +3,7 @@
 #include "dblib/db_schema.h"
 #include "dblib/odbc_statement.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -25,20 +26,37 @@ std::string SqlQuote(std::string_view value) {
 namespace kvt::sql {
 
 std::string Format(const char* format, ...) {
+    // Statement texts nearly always fit the buffer: one formatting run; only
+    // a longer text is formatted a second time, into a string of its length.
+    char buffer[1024];
     va_list args;
     va_start(args, format);
     va_list copy;
     va_copy(copy, args);
-    const int n = std::vsnprintf(nullptr, 0, format, copy);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, copy);
     va_end(copy);
     std::string out;
-    if (n > 0) {
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof buffer) {
+        out.assign(buffer, static_cast<std::size_t>(n));
+    } else if (n > 0) {
         out.resize(static_cast<std::size_t>(n) + 1);
         std::vsnprintf(out.data(), out.size(), format, args);
         out.resize(static_cast<std::size_t>(n));
     }
     va_end(args);
     return out;
+}
+
+std::string Fixed4(double value) {
+    // The C formatter works through multi-precision arithmetic for every
+    // "%.4f"; std::to_chars gives the same, correctly rounded digits (it is
+    // defined as printf's output in the "C" locale) in a fraction of the time.
+    // The largest double needs 309 digits before the point.
+    char buffer[400];
+    const auto r =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
+    if (r.ec != std::errc()) return Format("%.4f", value);
+    return std::string(buffer, r.ptr);
 }
 
 bool NoLocationCode(std::string_view locationCode) {
@@ -75,39 +93,43 @@ std::string IntervalQuery(const CDbSchema& s, std::string_view station, std::str
     const std::string lc = SqlQuote(locationCode);
     const std::string as(alias);
     // Inner query: the channel's files starting within a day either side of
-    // timeBegin; outer query: the overlap test on the derived table.
-    const double lo = timeBegin - 86400;
-    const double hi = timeBegin + 86400;
+    // timeBegin; outer query: the overlap test on the derived table. The four
+    // times are the templates' "%.4f" values, written by Fixed4 and pasted as
+    // text.
+    const std::string lo = Fixed4(timeBegin - 86400);
+    const std::string hi = Fixed4(timeBegin + 86400);
+    const std::string from = Fixed4(timeBegin);
+    const std::string to = Fixed4(timeEnd);
     const bool none = NoLocationCode(locationCode);
     if (useTend && none)
         return Format(
             "select %s,%s,%s,%s,%s,%s from (select * from %s where %s='%s' and %s='%s' and "
-            "(%s='?\?' or %s is null) and (%s>%.4f) and (%s<%.4f)) %s where (%s>%.4f and "
-            "%s<%.4f) order by %s",
+            "(%s='?\?' or %s is null) and (%s>%s) and (%s<%s)) %s where (%s>%s and "
+            "%s<%s) order by %s",
             f.TBEGIN, f.SPS, f.TQTY, f.DATATYPE, f.FOFF, f.CPATH, f.name, f.STA, sta.c_str(), f.CH,
-            ch.c_str(), f.LCODE, f.LCODE, f.TBEGIN, lo, f.TBEGIN, hi, as.c_str(), f.TEND,
-            timeBegin, f.TBEGIN, timeEnd, f.TBEGIN);
+            ch.c_str(), f.LCODE, f.LCODE, f.TBEGIN, lo.c_str(), f.TBEGIN, hi.c_str(), as.c_str(),
+            f.TEND, from.c_str(), f.TBEGIN, to.c_str(), f.TBEGIN);
     if (useTend)
         return Format(
             "select %s,%s,%s,%s,%s,%s from (select * from %s where %s='%s' and %s='%s' and "
-            "%s='%s' and (%s>%.4f) and (%s<%.4f)) %s where (%s>%.4f and %s<%.4f) order by %s",
+            "%s='%s' and (%s>%s) and (%s<%s)) %s where (%s>%s and %s<%s) order by %s",
             f.TBEGIN, f.SPS, f.TQTY, f.DATATYPE, f.FOFF, f.CPATH, f.name, f.STA, sta.c_str(), f.CH,
-            ch.c_str(), f.LCODE, lc.c_str(), f.TBEGIN, lo, f.TBEGIN, hi, as.c_str(), f.TEND,
-            timeBegin, f.TBEGIN, timeEnd, f.TBEGIN);
+            ch.c_str(), f.LCODE, lc.c_str(), f.TBEGIN, lo.c_str(), f.TBEGIN, hi.c_str(), as.c_str(),
+            f.TEND, from.c_str(), f.TBEGIN, to.c_str(), f.TBEGIN);
     if (none)
         return Format(
             "select %s,%s,%s,%s,%s,%s from (select * from %s where %s='%s' and %s='%s' and "
-            "(%s='?\?' or %s is null) and (%s>%.4f) and (%s<%.4f)) %s where (%s+%s>%.4f and "
-            "%s<%.4f) order by %s",
+            "(%s='?\?' or %s is null) and (%s>%s) and (%s<%s)) %s where (%s+%s>%s and "
+            "%s<%s) order by %s",
             f.TBEGIN, f.SPS, f.TQTY, f.DATATYPE, f.FOFF, f.CPATH, f.name, f.STA, sta.c_str(), f.CH,
-            ch.c_str(), f.LCODE, f.LCODE, f.TBEGIN, lo, f.TBEGIN, hi, as.c_str(), f.TBEGIN,
-            f.TQTY, timeBegin, f.TBEGIN, timeEnd, f.TBEGIN);
+            ch.c_str(), f.LCODE, f.LCODE, f.TBEGIN, lo.c_str(), f.TBEGIN, hi.c_str(), as.c_str(),
+            f.TBEGIN, f.TQTY, from.c_str(), f.TBEGIN, to.c_str(), f.TBEGIN);
     return Format(
         "select %s,%s,%s,%s,%s,%s from (select * from %s where %s='%s' and %s='%s' and "
-        "%s='%s' and (%s>%.4f) and (%s<%.4f)) %s where (%s+%s>%.4f and %s<%.4f) order by %s",
+        "%s='%s' and (%s>%s) and (%s<%s)) %s where (%s+%s>%s and %s<%s) order by %s",
         f.TBEGIN, f.SPS, f.TQTY, f.DATATYPE, f.FOFF, f.CPATH, f.name, f.STA, sta.c_str(), f.CH,
-        ch.c_str(), f.LCODE, lc.c_str(), f.TBEGIN, lo, f.TBEGIN, hi, as.c_str(), f.TBEGIN, f.TQTY,
-        timeBegin, f.TBEGIN, timeEnd, f.TBEGIN);
+        ch.c_str(), f.LCODE, lc.c_str(), f.TBEGIN, lo.c_str(), f.TBEGIN, hi.c_str(), as.c_str(),
+        f.TBEGIN, f.TQTY, from.c_str(), f.TBEGIN, to.c_str(), f.TBEGIN);
 }
 
 std::string LatestFileQuery(const CDbSchema& s, std::string_view station,

@@ -84,9 +84,10 @@ std::string LatestTimeText(bool useTend, std::string_view tendCol, std::string_v
 std::string EventMarksText(std::string_view tbeginCol, std::string_view eventTable,
                            std::string_view staCol, double start, double end,
                            std::string_view name) {
+    // The window's times as "%.4f" writes them.
     return "select " + Str(tbeginCol) + " from " + Str(eventTable) + " where (" + Str(tbeginCol) +
-           Format(" between %.4f and %.4f) and ", start, end) + Str(staCol) + "='" +
-           SqlQuote(name) + "' order by " + Str(tbeginCol);
+           " between " + sql::Fixed4(start) + " and " + sql::Fixed4(end) + ") and " +
+           Str(staCol) + "='" + SqlQuote(name) + "' order by " + Str(tbeginCol);
 }
 
 PassWindow ComputeWindow(double latestMax, double utcNow, int mode, int tShift, int nsec) {

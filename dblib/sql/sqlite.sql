@@ -24,7 +24,11 @@ CREATE TABLE FILELIST (
   LCODE VARCHAR(8),
   TEND DOUBLE
 );
-CREATE INDEX FILELIST_CHANNEL ON FILELIST (STA, CH, LCODE, TBEGIN);
+-- The channel's files in time order. LCODE stays out of the index: the queries
+-- ask for "no location code" as an OR of '??' and NULL, for which SQLite would
+-- plan two index searches and a sort where one range search in TBEGIN order
+-- serves, and plans (and runs) the interval query faster this way.
+CREATE INDEX FILELIST_CHANNEL ON FILELIST (STA, CH, TBEGIN);
 
 DROP TABLE IF EXISTS SITECHAN;
 CREATE TABLE SITECHAN (

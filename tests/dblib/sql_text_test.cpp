@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -191,6 +192,35 @@ TEST(SqlTextTest, PathWithQuoteIsDoubled) {
 TEST(SqlTextTest, FormatIsNeverCut) {
     const std::string longValue(5000, 'x');
     EXPECT_EQ(5002u, kvt::sql::Format("<%s>", longValue.c_str()).size());
+}
+
+// Times are written without the C formatter; the digits must be exactly those
+// of "%.4f", including its rounding of the fifth decimal.
+TEST(SqlTextTest, Fixed4WritesWhatPrintfWrites) {
+    struct Case {
+        const char* reason;
+        double value;
+    };
+    const Case cases[] = {
+        {"epoch time with a fraction", 1700000000.5},
+        {"fifth decimal rounds up", 1700000000.99996},
+        {"carry through the whole fraction", 1699999999.99995},
+        {"a tie in decimal is not one in binary", 0.00005},
+        {"exact binary tie rounds to even", 0.5 / 16 / 16 / 16 / 16},
+        {"zero", 0.0},
+        {"negative zero keeps its sign", -0.0},
+        {"negative time (before 1970)", -86400.12345},
+        {"a day before the epoch time", 1700000000.5 - 86400},
+        {"large value, all digits before the point", 1e300},
+        {"smallest positive", 5e-324},
+        {"infinity", HUGE_VAL},
+        {"minus infinity", -HUGE_VAL},
+        {"not a number", NAN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        EXPECT_EQ(kvt::sql::Format("%.4f", c.value), kvt::sql::Fixed4(c.value));
+    }
 }
 
 }  // namespace
