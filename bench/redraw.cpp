@@ -1,17 +1,20 @@
 // Figures of the redraw pass over a full catalogue: 64 channels, one hour at
 // 100 samples/s in one file per channel, drawn at 1900 x 1000. Prints the
-// total and its split (catalogue queries, interval reads, filtering, drawing)
-// with and without the band-pass, traces drawn through the per-column
-// reduction and with a line to every sample, on one thread and with two
-// workers (the pictures must be equal), the
-// ratio of the pass to plainly reading the same sample bytes, and the drawing
-// time of one channel at 10 and 500 samples per pixel column (each figure the
-// fastest of a few runs).
+// total and its split (catalogue queries, file reads, filtering, range and
+// reduction, drawing) with and without the band-pass, traces drawn through
+// the per-column reduction and with a line to every sample, on one thread and
+// with two workers (the pictures must be equal); the ratio of the pass to
+// plainly reading the same sample bytes; the peak heap of a pass; the CPU
+// stages alone on one and two threads; and one channel's reduction and
+// drawing at 10 and 500 samples per pixel column (each figure the fastest of
+// a few runs).
 //
 //   redraw [CHANNELS [SECONDS [RATE]]]     e.g. redraw 64 5400 200
 //
 // The catalogue is a throw-away SQLite file with its own ODBC data source in a
 // temporary directory (removed at the end).
+
+#include "heap_meter.h"
 
 #include "common/time_values.h"
 #include "dblib/data_file.h"
@@ -20,6 +23,8 @@
 #include "viewer/amplitude_scale.h"
 #include "viewer/redraw_pass.h"
 #include "viewer/trace_canvas.h"
+#include "viewer/trace_jobs.h"
+#include "viewer/worker_pool.h"
 #include "viewer/viewer_session.h"
 
 #include <QGuiApplication>
@@ -31,9 +36,11 @@
 #include <chrono>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -197,92 +204,172 @@ int main(int argc, char** argv) {
         kvt::viewer::PassTimings t;
         QImage image;
         int traced = 0;
+        std::size_t peakBytes = 0;  //!< heap above the level before the pass, at its highest
     };
-    // Passes on the calling thread alone; the last two with two workers.
-    Run runs[] = {{"warm-up, filter, reduced  ", true, true, 1, {}, {}, 0},
-                  {"filter, reduced           ", true, true, 1, {}, {}, 0},
-                  {"filter, every sample      ", true, false, 1, {}, {}, 0},
-                  {"no filter, reduced        ", false, true, 1, {}, {}, 0},
-                  {"no filter, every sample   ", false, false, 1, {}, {}, 0},
-                  {"filter, reduced, 2 workers", true, true, 2, {}, {}, 0},
-                  {"no filter, reduced, 2 wkrs", false, true, 2, {}, {}, 0}};
+    // Passes on the calling thread alone, then with two workers.
+    Run runs[] = {{"warm-up, filter, reduced  ", true, true, 1, {}, {}, 0, 0},
+                  {"filter, reduced           ", true, true, 1, {}, {}, 0, 0},
+                  {"filter, every sample      ", true, false, 1, {}, {}, 0, 0},
+                  {"no filter, reduced        ", false, true, 1, {}, {}, 0, 0},
+                  {"no filter, every sample   ", false, false, 1, {}, {}, 0, 0},
+                  {"filter, reduced, 2 workers", true, true, 2, {}, {}, 0, 0},
+                  {"no filter, reduced, 2 wkrs", false, true, 2, {}, {}, 0, 0}};
     // The load on a shared machine varies: each pass runs a few times and
     // the fastest run counts.
-    const int repeats = 3;
+    const int repeats = 5;
     for (Run& r : runs) {
         writeSettings(r.filter);
         for (int rep = 0; rep < repeats; ++rep) {
             kvt::viewer::PassTimings t;
+            const std::size_t before = kvt::bench::HeapInUse();
+            kvt::bench::ResetHeapPeak();
             auto result = kvt::viewer::RunRedrawPass(session, size, requested, &t, r.reduce, r.threads);
+            const std::size_t peak = kvt::bench::HeapPeak() - before;
             if (!result) {
                 std::fprintf(stderr, "redraw: the pass drew nothing\n");
                 return 1;
             }
             if (rep == 0 || t.total < r.t.total) r.t = t;
+            r.peakBytes = std::max(r.peakBytes, peak);
             r.traced = 0;
             for (const auto& c : result->channels) r.traced += c.traced ? 1 : 0;
             r.image = result->image;
         }
     }
     std::size_t bytes = 0;
-    const double plain = plainRead(bytes);
+    double plain = 1e300;
+    for (int rep = 0; rep < repeats; ++rep) plain = std::min(plain, plainRead(bytes));
 
+    const double perChannelMs = 1e3 / channels;
     std::printf("redraw pass: %d channels x %.0f s at %.0f samples/s, %dx%d (%.0f samples per pixel column)\n",
                 channels, seconds, rate, size.width(), size.height(), seconds * rate / (size.width() - 2));
-    std::printf("  catalogue and files built in %.2f s; %d channels traced\n", buildSeconds, runs[1].traced);
+    std::printf("  catalogue and files built in %.2f s; %d channels traced; fastest of %d passes each\n",
+                buildSeconds, runs[1].traced, repeats);
+    std::printf("  (filter and reduce are thread time, summed over the workers when there are two)\n");
     for (const Run& r : runs)
-        std::printf("  %s total %.3f s = catalogue %.3f + reads %.3f + filter %.3f + draw %.3f"
-                    " (+ other %.3f); pass / plain read = %.1f\n",
-                    r.name, r.t.total, r.t.catalogue, r.t.read, r.t.filter, r.t.draw,
-                    r.t.total - r.t.catalogue - r.t.read - r.t.filter - r.t.draw, r.t.total / plain);
-    std::printf("  plain read of the same %.1f MB: %.3f s; reads / plain read = %.1f\n",
-                static_cast<double>(bytes) / 1e6, plain, runs[1].t.read / plain);
-    std::printf("  draw per channel: every sample %.2f ms, reduced %.2f ms (x%.1f); no filter %.2f / %.2f ms (x%.1f)\n",
-                1e3 * runs[2].t.draw / channels, 1e3 * runs[1].t.draw / channels,
-                runs[2].t.draw / std::max(runs[1].t.draw, 1e-9), 1e3 * runs[4].t.draw / channels,
-                1e3 * runs[3].t.draw / channels, runs[4].t.draw / std::max(runs[3].t.draw, 1e-9));
+        std::printf("  %s total %.3f s: catalogue %.3f, reads %.3f, filter %.3f, reduce %.3f, draw %.3f"
+                    " (traces %.3f), waiting for workers %.3f; pass / plain read = %.1f\n",
+                    r.name, r.t.total, r.t.catalogue, r.t.read, r.t.filter, r.t.reduce, r.t.draw, r.t.traces,
+                    r.t.waitForWorkers, r.t.total / plain);
+    std::printf("  plain read of the same %.1f MB (one pread per file into one buffer): %.4f s; reads / plain read = %.1f\n",
+                static_cast<double>(bytes) / 1e6, plain, runs[3].t.read / plain);
+    std::printf("  catalogue share of the pass: %.1f%% with filter, %.1f%% without (1 thread); %.1f%% / %.1f%% (2 workers)\n",
+                100 * runs[1].t.catalogue / runs[1].t.total, 100 * runs[3].t.catalogue / runs[3].t.total,
+                100 * runs[5].t.catalogue / runs[5].t.total, 100 * runs[6].t.catalogue / runs[6].t.total);
+    std::printf("  drawing stage (the drawing thread's trace lines) per channel: every sample %.3f ms, reduced %.3f ms (x%.1f)\n",
+                perChannelMs * runs[4].t.traces, perChannelMs * runs[3].t.traces,
+                runs[4].t.traces / std::max(runs[3].t.traces, 1e-9));
+    std::printf("  trace making and drawing per channel (path or reduction + lines): every sample %.3f ms, reduced %.3f ms (x%.1f)\n",
+                perChannelMs * (runs[4].t.reduce + runs[4].t.traces), perChannelMs * (runs[3].t.reduce + runs[3].t.traces),
+                (runs[4].t.reduce + runs[4].t.traces) / std::max(runs[3].t.reduce + runs[3].t.traces, 1e-9));
     const bool same = runs[1].image == runs[2].image && runs[3].image == runs[4].image &&
                       runs[5].image == runs[1].image && runs[6].image == runs[3].image;
     std::printf("  same picture every sample / reduced / 2 workers: %s\n", same ? "yes" : "NO");
-    std::printf("  whole pass with 2 workers / 1 thread: filter %.2f, no filter %.2f\n",
-                runs[5].t.total / std::max(runs[1].t.total, 1e-9), runs[6].t.total / std::max(runs[3].t.total, 1e-9));
+    std::printf("  whole pass, 1 thread / 2 workers: filter x%.2f, no filter x%.2f\n",
+                runs[1].t.total / std::max(runs[5].t.total, 1e-9), runs[3].t.total / std::max(runs[6].t.total, 1e-9));
+    const double imageBytes = 4.0 * size.width() * size.height();
+    const double windowBytes = 4.0 * static_cast<double>(static_cast<long long>(seconds * rate));
+    std::printf("  peak heap of a pass (reduced, 1 thread / 2 workers): %.1f / %.1f MB; image %.1f MB + 3 windows %.1f MB = %.1f MB\n",
+                static_cast<double>(runs[3].peakBytes) / 1e6, static_cast<double>(runs[6].peakBytes) / 1e6,
+                imageBytes / 1e6, 3 * windowBytes / 1e6, (imageBytes + 3 * windowBytes) / 1e6);
+    std::printf("  peak heap with filter (1 thread / 2 workers): %.1f / %.1f MB; every sample (no filter): %.1f MB\n",
+                static_cast<double>(runs[1].peakBytes) / 1e6, static_cast<double>(runs[5].peakBytes) / 1e6,
+                static_cast<double>(runs[4].peakBytes) / 1e6);
 
-    // One channel's trace alone at 10 and 500 samples per pixel column.
+    // The CPU stages alone (filter, range, reduction) over every channel's
+    // window held in memory, on this thread and on two workers.
+    {
+        const std::size_t n = static_cast<std::size_t>(seconds * rate);
+        std::vector<float> master(n);
+        for (std::size_t i = 0; i < n; ++i)
+            master[i] = static_cast<float>(1000 * std::sin(static_cast<double>(i) / rate * 0.7) +
+                                           100 * std::sin(static_cast<double>(i) * 0.37));
+        const auto layout = kvt::viewer::BandLayout::Make(size.width(), size.height(), channels);
+        for (const bool filter : {true, false}) {
+            double best[2] = {1e300, 1e300};
+            for (int rep = 0; rep < repeats; ++rep) {
+                for (int w = 0; w < 2; ++w) {
+                    const int workers = w == 0 ? 0 : 2;
+                    kvt::viewer::SampleShelf shelf(static_cast<std::size_t>(workers) + 1);
+                    std::vector<std::shared_ptr<kvt::viewer::TraceJob>> jobs;
+                    const auto t0 = Clock::now();
+                    {
+                        kvt::viewer::WorkerPool pool(workers);
+                        for (int c = 0; c < channels; ++c) {
+                            auto work = std::make_shared<kvt::viewer::TraceWork>();
+                            work->samples = shelf.Take(n);
+                            std::copy(master.begin(), master.end(), work->samples.begin());
+                            work->pieces = {{0, n, 0}};
+                            work->filter = {filter, 0.5f, 5.0f};
+                            work->rate = rate;
+                            work->samplesInWindow = static_cast<long long>(n);
+                            work->layout = layout;
+                            work->band = layout.BandOf(c);
+                            auto job = std::make_shared<kvt::viewer::TraceJob>();
+                            jobs.push_back(job);
+                            pool.Submit([work, job, &shelf] { kvt::viewer::RunTraceWork(*work, *job, shelf); });
+                        }
+                    }
+                    best[w] = std::min(best[w], Seconds(t0));
+                }
+            }
+            std::printf("  CPU stages of %d windows in memory (%s): 1 thread %.3f s, 2 workers %.3f s (x%.2f)\n",
+                        channels, filter ? "filter, range, reduction" : "range, reduction", best[0], best[1],
+                        best[0] / std::max(best[1], 1e-9));
+        }
+    }
+
+    // One channel's trace alone at 10 and 500 samples per pixel column, and
+    // at the pass's own length: the reduction (on a worker in the pass) and
+    // the drawing of its path (on the drawing thread), each timed alone.
     const QFont font = kvt::viewer::MakeDisplayFont(QStringLiteral("Courier new"), 14);
-    // The last row: one trace of the pass's own length, the drawing alone
-    // (no label or marks), so the ratio is that of the trace drawing.
-    double reducedMs[2] = {0, 0};
+    double drawMs[2] = {0, 0}, reduceMs[2] = {0, 0};
     const long long passSamples = static_cast<long long>(seconds * rate);
+    const auto layout = kvt::viewer::BandLayout::Make(size.width(), size.height(), channels);
     for (const long long perColumn : {10LL, 500LL, -1LL}) {
         const long long n = perColumn > 0 ? perColumn * size.width() : passSamples;
+        // Uniform noise fills every pixel column from near the lowest to near
+        // the highest row at any density, so the picture (and the pixels to
+        // set) stays the same and only the number of samples changes.
         std::vector<float> trace(static_cast<std::size_t>(n));
-        for (std::size_t i = 0; i < trace.size(); ++i)
-            trace[i] = static_cast<float>(1000 * std::sin(static_cast<double>(i) / 100 * 0.7) +
-                                          100 * std::sin(static_cast<double>(i) * 0.37));
+        std::uint32_t state = 12345;
+        for (float& v : trace) {
+            state = state * 1664525u + 1013904223u;
+            v = static_cast<float>(static_cast<double>(state >> 8) / 16777216.0 * 2000.0 - 1000.0);
+        }
         kvt::viewer::AmplitudeScale scale;
         kvt::viewer::ChooseScale(trace.data(), trace.size(), 100, kvt::viewer::ParseScaleSetting("AUTO"), scale);
-        double ms[2] = {1e300, 1e300};
+        double build[2] = {1e300, 1e300}, draw[2] = {1e300, 1e300};
         QImage pictures[2];
         for (int rep = 0; rep < 7; ++rep) {
             for (int reduce = 0; reduce < 2; ++reduce) {
                 kvt::viewer::TraceCanvas canvas(size.width(), size.height(), channels, font);
                 std::vector<float> copy = trace;
                 const auto t0 = Clock::now();
-                canvas.DrawTrace(copy.data(), copy.size(), 0, n, channels - 1, scale, reduce != 0);
-                ms[reduce] = std::min(ms[reduce], 1e3 * Seconds(t0));
+                const auto path = kvt::viewer::BuildDrawnTracePath(copy.data(), copy.size(), 0, n, layout,
+                                                                   layout.BandOf(channels - 1), scale, reduce != 0);
+                const auto t1 = Clock::now();
+                canvas.DrawPath(path);
+                build[reduce] = std::min(build[reduce], std::chrono::duration<double, std::milli>(t1 - t0).count());
+                draw[reduce] = std::min(draw[reduce], 1e3 * Seconds(t1));
                 pictures[reduce] = canvas.TakeImage();
             }
         }
-        if (perColumn > 0) reducedMs[perColumn == 10 ? 0 : 1] = ms[1];
+        if (perColumn > 0) {
+            drawMs[perColumn == 10 ? 0 : 1] = draw[1];
+            reduceMs[perColumn == 10 ? 0 : 1] = build[1];
+        }
         char what[64];
         if (perColumn > 0) std::snprintf(what, sizeof what, "%lld x W", perColumn);
         else std::snprintf(what, sizeof what, "as in the pass");
-        std::printf("  one channel of %lld samples (%s): every sample %.3f ms, reduced %.3f ms (x%.1f), same %s\n",
-                    n, what, ms[0], ms[1], ms[0] / std::max(ms[1], 1e-9),
+        std::printf("  one channel of %lld samples (%s): every sample path %.3f + lines %.3f ms;"
+                    " reduction %.3f + lines %.3f ms; lines x%.0f, both x%.1f; same %s\n",
+                    n, what, build[0], draw[0], build[1], draw[1], draw[0] / std::max(draw[1], 1e-9),
+                    (build[0] + draw[0]) / std::max(build[1] + draw[1], 1e-9),
                     pictures[0] == pictures[1] ? "yes" : "NO");
     }
-    std::printf("  reduced drawing of one channel, 500 x W / 10 x W samples: x%.2f\n",
-                reducedMs[1] / std::max(reducedMs[0], 1e-9));
+    std::printf("  one channel, 500 x W / 10 x W samples: drawing stage x%.2f, reduction x%.2f\n",
+                drawMs[1] / std::max(drawMs[0], 1e-9), reduceMs[1] / std::max(reduceMs[0], 1e-9));
 
     std::error_code ec;
     fs::remove_all(root, ec);

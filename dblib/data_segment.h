@@ -14,6 +14,7 @@ struct DataSegment {
     double sps = 0;              //!< samples per second (rounded down to 1/100)
     std::int16_t dataType = 0;   //!< DATATYPE code of the file (see data_file.h)
     std::int64_t fileOffset = 0; //!< byte offset of the file's first sample (512 when the row had 0 or null)
+    std::int64_t filePosition = 0; //!< byte position in the file of the first sample handed back
     std::string path;            //!< CPATH as stored in the catalogue
     std::vector<float> samples;  //!< the samples; owned by whoever holds the segment
     std::int32_t count = 0;      //!< number of floats in samples that hold data

@@ -94,6 +94,24 @@ public:
                      std::string_view locationCode, double timeBegin, double timeEnd,
                      std::vector<DataSegment>& out);
 
+    //! The catalogue half of ReadInterval: the same request fields, checks,
+    //! query and return codes, but the segments come back planned and
+    //! unread: tBegin, tQty, count and filePosition describe the part of
+    //! each file inside the interval, samples stays empty. Rows that cannot
+    //! describe a file piece are left out.
+    int QueryInterval(std::string_view station, std::string_view channel,
+                      std::string_view locationCode, double timeBegin, double timeEnd,
+                      std::vector<DataSegment>& out);
+
+    //! The file half: reads the first min(seg.count, capacity) samples of a
+    //! planned segment (from QueryInterval) into dest, converted to float;
+    //! samples past the end of a short file are 0. Uses only the data
+    //! directory, no request field and no connection, so segments can be
+    //! read on any thread while the object is not being changed. Returns 0,
+    //! db::kFileOpenFailed or db::kFileReadFailed (dest then holds part of
+    //! the samples).
+    int ReadSegmentSamples(const DataSegment& seg, float* dest, std::size_t capacity) const noexcept;
+
     //! Reads the interval of the request fields (station, channel,
     //! locationCode, timeBegin, timeEnd) into one buffer starting at timeBegin;
     //! later files overwrite earlier ones where they overlap, gaps keep what
@@ -226,7 +244,6 @@ private:
     struct Handles;  // RAII owners of the ODBC handles (odbc_handles.h)
     bool CheckTend();
     int Alias(std::string& alias);
-    int ReadPiece(DataSegment& seg);
     int WriteBlocks(const float* samples, std::int32_t count, bool ringOffsetGiven,
                     std::int64_t offset);
     int WritePieceAppendRegime(const float* samples, std::int32_t count, bool& removalFailed);

@@ -28,8 +28,8 @@ public:
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
     bool ok() const noexcept { return fd_ >= 0; }
 
-    // Reads up to size bytes at position; stops early at the end of the file.
-    // False on a read error.
+    // Reads size bytes at position; past the end of a short file the rest
+    // of buffer is set to zero. False on a read error.
     bool ReadAt(std::int64_t position, unsigned char* buffer, std::size_t size) noexcept {
         std::size_t done = 0;
         while (done < size) {
@@ -37,9 +37,10 @@ public:
                                       static_cast<off_t>(position + static_cast<std::int64_t>(done)));
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return false;
-            if (n == 0) break;  // the end of a short file: the rest stays zero
+            if (n == 0) break;  // the end of a short file
             done += static_cast<std::size_t>(n);
         }
+        std::fill(buffer + done, buffer + size, static_cast<unsigned char>(0));
         return true;
     }
 
@@ -47,27 +48,23 @@ private:
     int fd_;
 };
 
-// Reads plan.count samples of dataType at plan.position of the file at path
-// into out (resized to plan.count; samples past the end of the file are 0).
-int ReadSamples(const std::string& path, int dataType, const PiecePlan& plan,
-                std::vector<float>& out) noexcept {
+// Reads count samples of dataType at byte position of the file at path into
+// out[0..count), converted to float (samples past the end of the file are 0).
+int ReadSamples(const std::string& path, int dataType, std::int64_t position, std::size_t count,
+                float* out) noexcept {
     try {
-        const std::size_t count = static_cast<std::size_t>(plan.count);
         const std::size_t size = static_cast<std::size_t>(SampleSize(dataType));
         ReadOnlyFile file(path);
         if (!file.ok()) return db::kFileOpenFailed;
         if (dataType == kFloat32 && std::endian::native == std::endian::little) {
             // The stored form is the in-memory form: read straight into the samples.
-            out.assign(count, 0.0f);
-            if (!file.ReadAt(plan.position, reinterpret_cast<unsigned char*>(out.data()),
-                             count * size))
+            if (!file.ReadAt(position, reinterpret_cast<unsigned char*>(out), count * size))
                 return db::kFileReadFailed;
             return db::kOk;
         }
-        std::vector<unsigned char> raw(count * size, 0);
-        if (!file.ReadAt(plan.position, raw.data(), raw.size())) return db::kFileReadFailed;
-        out.assign(count, 0.0f);
-        ConvertSamples(dataType, raw.data(), count, out.data());
+        std::vector<unsigned char> raw(count * size);
+        if (!file.ReadAt(position, raw.data(), raw.size())) return db::kFileReadFailed;
+        ConvertSamples(dataType, raw.data(), count, out);
         return db::kOk;
     } catch (const std::bad_alloc&) {
         return db::kFileReadFailed;
@@ -106,8 +103,8 @@ struct IntervalRow {
 
 }  // namespace
 
-int CWaveDatabase::ReadInterval(std::string_view sta, std::string_view ch, std::string_view lcode,
-                                double begin, double end, std::vector<DataSegment>& out) {
+int CWaveDatabase::QueryInterval(std::string_view sta, std::string_view ch, std::string_view lcode,
+                                 double begin, double end, std::vector<DataSegment>& out) {
     station.assign(sta);
     channel.assign(ch);
     locationCode.assign(lcode);
@@ -118,7 +115,6 @@ int CWaveDatabase::ReadInterval(std::string_view sta, std::string_view ch, std::
     if (!std::isfinite(begin) || !std::isfinite(end) || !(end > begin)) return db::kEmptyInterval;
     if (!Probe()) return db::kProbeFailed;
 
-    std::vector<DataSegment> segments;
     std::string alias;
     int rc = Alias(alias);
     if (rc != db::kOk) return rc;
@@ -147,32 +143,47 @@ int CWaveDatabase::ReadInterval(std::string_view sta, std::string_view ch, std::
         seg.tEnd = seg.tBegin + seg.tQty;
         seg.dataType = static_cast<std::int16_t>(row.dataType);
         seg.fileOffset = row.DataOffset();
-        seg.path = row.path;
         if (seg.dataType != row.dataType) continue;  // not a type code at all
-        segments.push_back(std::move(seg));
+        PiecePlan plan;
+        if (PlanPiece(seg.tBegin, seg.tQty, seg.sps, seg.dataType, seg.fileOffset, timeBegin, timeEnd,
+                      plan) != db::kOk)
+            continue;
+        seg.path = row.path;
+        seg.tBegin = plan.clipStart;
+        seg.tQty = plan.length;
+        seg.count = static_cast<std::int32_t>(plan.count);
+        seg.filePosition = plan.position;
+        out.push_back(std::move(seg));
     }
     st.CloseCursor();
-
-    const std::string savedPath = filePath;
-    for (DataSegment& seg : segments) {
-        filePath = seg.path;
-        if (ReadPiece(seg) == db::kOk) out.push_back(std::move(seg));
-    }
-    filePath = savedPath;
     return rc;
 }
 
-int CWaveDatabase::ReadPiece(DataSegment& seg) {
-    PiecePlan plan;
-    const int rc = PlanPiece(seg.tBegin, seg.tQty, seg.sps, seg.dataType, seg.fileOffset,
-                             timeBegin, timeEnd, plan);
-    if (rc != db::kOk) return rc;
-    const int read = ReadSamples(ResolveDataPath(dataDir_, filePath), seg.dataType, plan, seg.samples);
-    if (read != db::kOk) return read;
-    seg.tBegin = plan.clipStart;
-    seg.tQty = plan.length;
-    seg.count = static_cast<std::int32_t>(plan.count);
-    return db::kOk;
+int CWaveDatabase::ReadSegmentSamples(const DataSegment& seg, float* dest, std::size_t capacity) const noexcept {
+    try {
+        const std::size_t count =
+            std::min<std::size_t>(static_cast<std::size_t>(seg.count > 0 ? seg.count : 0), capacity);
+        return ReadSamples(ResolveDataPath(dataDir_, seg.path), seg.dataType, seg.filePosition, count, dest);
+    } catch (const std::bad_alloc&) {
+        return db::kFileReadFailed;
+    }
+}
+
+int CWaveDatabase::ReadInterval(std::string_view sta, std::string_view ch, std::string_view lcode,
+                                double begin, double end, std::vector<DataSegment>& out) {
+    std::vector<DataSegment> planned;
+    const int rc = QueryInterval(sta, ch, lcode, begin, end, planned);
+    out.clear();
+    for (DataSegment& seg : planned) {
+        try {
+            seg.samples.assign(static_cast<std::size_t>(seg.count), 0.0f);
+        } catch (const std::bad_alloc&) {
+            continue;  // left out like an unreadable file
+        }
+        if (ReadSegmentSamples(seg, seg.samples.data(), seg.samples.size()) == db::kOk)
+            out.push_back(std::move(seg));
+    }
+    return rc;
 }
 
 int CWaveDatabase::ReadIntervalContiguous(std::span<float> buffer) {
@@ -208,8 +219,13 @@ int CWaveDatabase::ReadIntervalContiguous(std::span<float> buffer) {
                       timeEnd, plan) != db::kOk)
             continue;
         std::vector<float> samples;
-        if (ReadSamples(ResolveDataPath(dataDir_, row.path), row.dataType, plan, samples) !=
-            db::kOk)
+        try {
+            samples.resize(static_cast<std::size_t>(plan.count));
+        } catch (const std::bad_alloc&) {
+            continue;  // skipped like an unreadable file
+        }
+        if (ReadSamples(ResolveDataPath(dataDir_, row.path), row.dataType, plan.position, samples.size(),
+                        samples.data()) != db::kOk)
             continue;
         const double start =
             row.tBegin > timeBegin ? TolerantCeil((row.tBegin - timeBegin) * row.sps, row.sps) : 0;

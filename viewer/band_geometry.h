@@ -5,6 +5,8 @@
 // The drawing area is W x H pixels, y growing downwards. Band rows are counted
 // upwards from the bottom of the area (lo, hi) and turned into image rows here.
 
+#include <cmath>
+
 namespace kvt::viewer {
 
 //! One channel's band. lo and hi count pixels upwards from the bottom of the
@@ -34,15 +36,33 @@ struct BandLayout {
     Band BandOf(int i) const noexcept;
 };
 
+// Inline: the trace drawing maps hundreds of thousands of samples per channel.
+
 //! Pixels per sample for n samples in the window: (W - 2) / n; 0 when n < 1.
-double PixelsPerSample(int width, long long samplesInWindow) noexcept;
+inline double PixelsPerSample(int width, long long samplesInWindow) noexcept {
+    if (samplesInWindow < 1) return 0.0;
+    return static_cast<double>(width - 2) / static_cast<double>(samplesInWindow);
+}
 
 //! Image column of x index j: integer part of j * p + 1.
-int SampleColumn(long long j, double pixelsPerSample) noexcept;
+inline int SampleColumn(long long j, double pixelsPerSample) noexcept {
+    return static_cast<int>(static_cast<double>(j) * pixelsPerSample + 1.0);
+}
 
 //! Image row of a value already clipped into [bottom, top] in band b:
 //! H - 1 - integer part of (lo + (value - bottom) * R / (top - bottom) + 0.5).
 //! A range with top <= bottom maps every value to the bottom border.
-int SampleRow(const BandLayout& layout, const Band& b, float value, float top, float bottom) noexcept;
+inline int SampleRow(const BandLayout& layout, const Band& b, float value, float top, float bottom) noexcept {
+    const double span = static_cast<double>(top) - static_cast<double>(bottom);
+    double level = b.lo;
+    if (span > 0.0 && std::isfinite(span)) {
+        level = b.lo + (static_cast<double>(value) - bottom) * layout.bandHeight / span;
+        // The value is clipped to the range before it gets here; this only
+        // keeps a stray value (or NaN) on the band.
+        if (!(level >= b.lo)) level = b.lo;
+        if (level > b.hi) level = b.hi;
+    }
+    return layout.height - 1 - static_cast<int>(level + 0.5);
+}
 
 }  // namespace kvt::viewer

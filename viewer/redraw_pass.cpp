@@ -11,14 +11,15 @@
 #include "viewer/pass_logic.h"
 #include "viewer/session_state.h"
 #include "viewer/trace_canvas.h"
+#include "viewer/trace_jobs.h"
 #include "viewer/trace_path.h"
 #include "viewer/worker_pool.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
 #include <functional>
-#include <future>
 #include <memory>
 #include <vector>
 
@@ -54,11 +55,6 @@ private:
 
 double* Field(PassTimings* t, double PassTimings::*member) { return t ? &(t->*member) : nullptr; }
 
-void ReleaseSamples(DataSegment& seg) {
-    std::vector<float>().swap(seg.samples);
-    seg.count = 0;
-}
-
 // Everything one pass shares between its channels.
 struct Pass {
     ViewerSession& session;
@@ -71,51 +67,19 @@ struct Pass {
     bool warnings = false;
     bool reducePerColumn = true;  //!< draw traces through the per-column reduction
     //! Workers for filtering, scaling and reducing traces; null: all of it
-    //! on this thread, in place.
+    //! on this thread, at once.
     WorkerPool* pool = nullptr;
-    //! With workers, the drawing operations in the order the pass asks for
-    //! them, run when all channels are read (a trace waits for its worker).
-    std::vector<std::function<void(TraceCanvas&)>> deferred;
+    //! The channel windows the pass may hold: one being read plus one per worker.
+    SampleShelf& shelf;
+    std::size_t shelfSize = 1;  //!< windows the shelf lends at most
+    //! Drawing operations in the order the pass asks for them.
+    DrawQueue& queue;
 };
 
-// A drawing operation: at once without workers, otherwise kept in order.
-void OnCanvas(Pass& p, std::function<void(TraceCanvas&)> op) {
-    if (p.pool == nullptr) {
-        Stopwatch sw(Field(p.timings, &PassTimings::draw));
-        op(p.canvas);
-    } else {
-        p.deferred.push_back(std::move(op));
-    }
-}
-
-// The samples of one channel turned into trace paths, on a worker. Written by
-// the worker only; read by the drawing thread after done.
-struct TraceJob {
-    std::vector<std::vector<PathPoint>> paths;  //!< one per drawn array, in drawing order
-    double filterSeconds = 0;  //!< s spent filtering
-    double scaleSeconds = 0;   //!< s spent choosing the range and reducing
-    bool failed = false;       //!< an exception (allocation) stopped the work
-    std::promise<void> finished;
-    std::shared_future<void> done = finished.get_future().share();
-};
-
-double SecondsSince(Clock::time_point t) {
-    return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-// Runs work for job on a worker (or here without workers).
-void RunJob(Pass& p, const std::shared_ptr<TraceJob>& job, std::function<void(TraceJob&)> work) {
-    auto task = [job, work = std::move(work)]() {
-        try {
-            work(*job);
-        } catch (...) {
-            job->failed = true;
-            job->paths.clear();
-        }
-        job->finished.set_value();
-    };
-    if (p.pool != nullptr) p.pool->Submit(std::move(task));
-    else task();
+// A drawing operation, drawn as soon as everything before it is drawn.
+void OnCanvas(Pass& p, DrawQueue::Operation op, std::shared_ptr<TraceJob> job = nullptr) {
+    p.queue.Push(std::move(op), std::move(job));
+    p.queue.DrawReady();
 }
 
 // One channel while it is being drawn.
@@ -173,120 +137,177 @@ void LogFilterApplied(Pass& p, const Channel& c) {
                  "::" + c.entry.lcode + ")");
 }
 
-void FilterSamples(const FilterSetting& filter, double rate, float* samples, std::size_t count, TraceJob& job) {
-    const auto t = Clock::now();
-    ApplyBandPass(samples, count, 1.0 / rate, filter.low, filter.high);
-    job.filterSeconds += SecondsSince(t);
-}
+// Hands the samples of a channel to a worker (or works on them here without
+// workers) and queues the drawing of the paths it makes; a failed job is
+// logged as the read of the channel would have been.
+void SubmitTrace(Pass& p, const Channel& c, std::vector<float> samples, std::vector<TracePiece> pieces,
+                 const ScaleSetting& scaleSetting, ChannelOutcome& out) {
+    auto work = std::make_shared<TraceWork>();
+    work->samples = std::move(samples);
+    work->pieces = std::move(pieces);
+    work->filter = c.filter;
+    work->rate = c.rate;
+    work->samplesInWindow = c.samplesInWindow;
+    work->scale = scaleSetting;
+    work->layout = p.canvas.layout();
+    work->band = p.canvas.BandOf(c.index);
+    work->reduce = p.reducePerColumn;
+    auto job = std::make_shared<TraceJob>();
+    SampleShelf* shelf = &p.shelf;
+    auto task = [work, job, shelf]() { RunTraceWork(*work, *job, *shelf); };
+    if (p.pool != nullptr) p.pool->Submit(std::move(task));
+    else task();
 
-// Draws the paths of a job once its worker is done; a failed job is logged
-// as the read of the channel would have been.
-void DrawJob(Pass& p, const Channel& c, const std::shared_ptr<TraceJob>& job, ChannelOutcome& out) {
     PassTimings* timings = p.timings;
     ChannelOutcome* outcome = &out;  // result.channels is reserved: the address stays
     const std::string failure = Format("Unhandled exception. %s::%s (%.2f - %.2f)", c.entry.name.c_str(),
                                        c.entry.ch.c_str(), p.window.start, p.window.start + p.nsec);
-    OnCanvas(p, [job, timings, outcome, failure](TraceCanvas& canvas) {
-        const auto waitStart = Clock::now();
-        job->done.wait();
-        if (timings != nullptr) {
-            timings->draw -= SecondsSince(waitStart);  // waiting for the worker is not drawing
-            timings->filter += job->filterSeconds;
-            timings->draw += job->scaleSeconds;
+    OnCanvas(
+        p,
+        [job, timings, outcome, failure](TraceCanvas& canvas) {
+            if (timings != nullptr) {
+                timings->filter += job->filterSeconds;
+                timings->reduce += job->reduceSeconds;
+            }
+            if (job->failed) {
+                outcome->failed = true;
+                WriteLog(failure);
+                return;
+            }
+            const auto t = Clock::now();
+            for (const std::vector<PathPoint>& path : job->paths) canvas.DrawPath(path);
+            if (timings != nullptr) timings->traces += std::chrono::duration<double>(Clock::now() - t).count();
+        },
+        job);
+}
+
+// The samples of one channel as read: one buffer from the shelf and how it
+// is cut into drawn pieces.
+struct ChannelSamples {
+    std::vector<float> buffer;
+    std::vector<TracePiece> pieces;
+    bool joinable = false;  //!< one window buffer with gap markers where nothing was read
+};
+
+// Puts gap markers wherever no segment of a joinable window lands (the
+// segments' own samples are read into the rest).
+void FillGaps(std::vector<float>& window, const std::vector<DataSegment>& segments, double windowStart,
+              double rate) {
+    const std::size_t n = window.size();
+    std::vector<std::pair<std::size_t, std::size_t>> covered;
+    covered.reserve(segments.size());
+    for (const DataSegment& seg : segments) {
+        const long long offset = WindowOffset(seg.tBegin, windowStart, rate);
+        const std::size_t count = static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
+        if (offset < 0 || static_cast<std::size_t>(offset) >= n || count == 0) continue;
+        const std::size_t at = static_cast<std::size_t>(offset);
+        covered.emplace_back(at, at + std::min(count, n - at));
+    }
+    std::sort(covered.begin(), covered.end());
+    std::size_t from = 0;
+    for (const auto& [begin, end] : covered) {
+        if (begin > from) std::fill(window.begin() + static_cast<std::ptrdiff_t>(from),
+                                    window.begin() + static_cast<std::ptrdiff_t>(begin), kGapMarker);
+        from = std::max(from, end);
+    }
+    if (from < n) std::fill(window.begin() + static_cast<std::ptrdiff_t>(from), window.end(), kGapMarker);
+}
+
+// Reads the files of the planned segments. Segments that join go straight to
+// their place in one window buffer (gap markers between them, later files
+// over earlier ones); others one after the other, each a piece of its own. A
+// file that cannot be read is left out of segments and the layout is decided
+// again over the rest, as if the catalogue had not named it.
+ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>& segments) {
+    const CWaveDatabase& db = p.session.state().database;
+    const std::size_t n = static_cast<std::size_t>(c.samplesInWindow > 0 ? c.samplesInWindow : 0);
+    for (;;) {
+        ChannelSamples out;
+        if (segments.empty()) return out;
+        std::vector<SegmentSpan> spans;
+        spans.reserve(segments.size());
+        std::size_t total = 0;
+        for (const DataSegment& seg : segments) {
+            spans.push_back({seg.tBegin, seg.tEnd});
+            total += static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
         }
-        if (job->failed) {
-            outcome->failed = true;
-            WriteLog(failure);
-            return;
+        out.joinable = SegmentsJoinable(spans, c.rate);
+        {
+            // Waiting for a worker to give a window back is not reading. The
+            // traces ahead are drawn meanwhile, so that no more channels are
+            // under way than the shelf has windows.
+            const auto waitStart = Clock::now();
+            const double drawnBefore = p.timings != nullptr ? p.timings->draw : 0;
+            p.queue.DrawUntilFewerJobs(p.shelfSize);
+            out.buffer = p.shelf.Take(out.joinable ? n : total);
+            const double waited = std::chrono::duration<double>(Clock::now() - waitStart).count() -
+                                  (p.timings != nullptr ? p.timings->draw - drawnBefore : 0);
+            if (p.timings != nullptr) {
+                p.timings->waitForWorkers += waited;
+                p.timings->read -= waited;
+            }
         }
-        for (const std::vector<PathPoint>& path : job->paths) canvas.DrawPath(path);
-    });
+        if (out.joinable) {
+            FillGaps(out.buffer, segments, p.window.start, c.rate);
+            out.pieces.push_back({0, n, 0});
+        }
+        std::size_t at = 0;
+        std::size_t failed = segments.size();
+        for (std::size_t k = 0; k < segments.size() && failed == segments.size(); ++k) {
+            const DataSegment& seg = segments[k];
+            int rc;
+            if (out.joinable) {
+                const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
+                if (offset >= 0 && static_cast<std::size_t>(offset) < n) {
+                    const std::size_t at = static_cast<std::size_t>(offset);
+                    rc = db.ReadSegmentSamples(seg, out.buffer.data() + at, n - at);
+                } else {
+                    // Nothing of it lands in the window, but a file that cannot
+                    // be read still counts as not read.
+                    float first = 0;
+                    rc = db.ReadSegmentSamples(seg, &first, 1);
+                }
+            } else {
+                const std::size_t count = static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
+                rc = db.ReadSegmentSamples(seg, out.buffer.data() + at, count);
+                out.pieces.push_back({at, count, WindowOffset(seg.tBegin, p.window.start, c.rate)});
+                at += count;
+            }
+            if (rc != db::kOk) failed = k;
+        }
+        if (failed == segments.size()) return out;
+        p.shelf.Give(std::move(out.buffer));
+        segments.erase(segments.begin() + static_cast<std::ptrdiff_t>(failed));
+    }
 }
 
 // Joinable segments: one window buffer with gap markers where nothing was read.
-void DrawWindow(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
+void DrawWindow(Pass& p, const Channel& c, const std::vector<DataSegment>& segments, ChannelSamples samples,
                 const ScaleSetting& scaleSetting, ChannelOutcome& out) {
     const double from = p.window.start, to = p.window.start + p.nsec;
     Debug(p, "Drawing " + Span(c, from, to));
-    const long long n = c.samplesInWindow;
-    std::vector<float> buffer(static_cast<size_t>(n > 0 ? n : 0), kGapMarker);
-    for (DataSegment& seg : segments) {
-        const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
-        if (offset < 0) {
-            WriteLog(IncorrectTime(c, seg, p));
-        } else {
-            const long long count = std::min<long long>(seg.count, static_cast<long long>(seg.samples.size()));
-            for (long long k = 0; k < count && offset + k < n; ++k)
-                buffer[static_cast<size_t>(offset + k)] = seg.samples[static_cast<size_t>(k)];
-        }
-        ReleaseSamples(seg);
-    }
-    auto job = std::make_shared<TraceJob>();
-    RunJob(p, job,
-           [samples = std::move(buffer), filter = c.filter, rate = c.rate, n, scaleSetting,
-            layout = p.canvas.layout(), band = p.canvas.BandOf(c.index),
-            reduce = p.reducePerColumn](TraceJob& j) mutable {
-               if (filter.on) FilterSamples(filter, rate, samples.data(), samples.size(), j);
-               const auto t = Clock::now();
-               AmplitudeScale scale;
-               ChooseScale(samples.data(), samples.size(), rate, scaleSetting, scale);
-               j.paths.push_back(
-                   BuildDrawnTracePath(samples.data(), samples.size(), 0, n, layout, band, scale, reduce));
-               std::vector<float>().swap(samples);
-               j.scaleSeconds += SecondsSince(t);
-           });
+    for (const DataSegment& seg : segments)
+        if (WindowOffset(seg.tBegin, p.window.start, c.rate) < 0) WriteLog(IncorrectTime(c, seg, p));
+    SubmitTrace(p, c, std::move(samples.buffer), std::move(samples.pieces), scaleSetting, out);
     if (c.filter.on) LogFilterApplied(p, c);
-    DrawJob(p, c, job, out);
     Debug(p, "Data drawn " + Span(c, from, to));
 }
 
 // Segments that do not join: each drawn at its own place, the automatic
 // range carrying over from one segment to the next.
-void DrawPiecewise(Pass& p, const Channel& c, std::vector<DataSegment>& segments,
+void DrawPiecewise(Pass& p, const Channel& c, const std::vector<DataSegment>& segments, ChannelSamples samples,
                    const ScaleSetting& scaleSetting, ChannelOutcome& out) {
-    struct Piece {
-        std::vector<float> samples;
-        std::size_t count = 0;
-        long long offset = 0;  //!< x index of the first sample; below 0: not drawn
-    };
-    std::vector<Piece> pieces;
-    pieces.reserve(segments.size());
     // The trace of the pass is written here in the order drawing one segment
     // after the other gives; none of its lines depends on the samples.
-    for (DataSegment& seg : segments) {
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        const DataSegment& seg = segments[k];
         Debug(p, "Drawing " + Span(c, seg.tBegin, seg.tEnd));
-        Piece piece;
-        piece.count = std::min<std::size_t>(static_cast<std::size_t>(seg.count > 0 ? seg.count : 0),
-                                            seg.samples.size());
-        piece.offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
         if (c.filter.on) LogFilterApplied(p, c);
-        if (piece.offset < 0) {
-            if (p.warnings) WriteLog(IncorrectTime(c, seg, p));
-        }
-        piece.samples = std::move(seg.samples);
-        ReleaseSamples(seg);
-        const bool drawn = piece.offset >= 0;
-        pieces.push_back(std::move(piece));
+        const bool drawn = samples.pieces[k].firstIndex >= 0;
+        if (!drawn && p.warnings) WriteLog(IncorrectTime(c, seg, p));
         if (drawn) Debug(p, "Data drawn " + Span(c, seg.tBegin, seg.tEnd));
     }
-    auto job = std::make_shared<TraceJob>();
-    RunJob(p, job,
-           [pieces = std::move(pieces), filter = c.filter, rate = c.rate, n = c.samplesInWindow, scaleSetting,
-            layout = p.canvas.layout(), band = p.canvas.BandOf(c.index),
-            reduce = p.reducePerColumn](TraceJob& j) mutable {
-               AmplitudeScale scale;
-               for (Piece& piece : pieces) {
-                   if (filter.on) FilterSamples(filter, rate, piece.samples.data(), piece.count, j);
-                   const auto t = Clock::now();
-                   ChooseScale(piece.samples.data(), piece.count, rate, scaleSetting, scale);
-                   if (piece.offset >= 0)
-                       j.paths.push_back(BuildDrawnTracePath(piece.samples.data(), piece.count, piece.offset, n,
-                                                             layout, band, scale, reduce));
-                   std::vector<float>().swap(piece.samples);
-                   j.scaleSeconds += SecondsSince(t);
-               }
-           });
-    DrawJob(p, c, job, out);
+    SubmitTrace(p, c, std::move(samples.buffer), std::move(samples.pieces), scaleSetting, out);
 }
 
 // Steps 17-21 of a channel: read, draw, event marks. Returns false when the
@@ -297,10 +318,15 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime, ChannelOutcome& o
     try {
         Debug(p, "Trying to read " + e.name + "::" + e.ch + "::" + e.lcode);
         {
-            Stopwatch sw(Field(p.timings, &PassTimings::read));
+            Stopwatch sw(Field(p.timings, &PassTimings::catalogue));
             EnsureConnected(p.session);
-            p.session.state().database.ReadInterval(e.name, e.ch, e.lcode, p.window.start,
-                                                    p.window.start + p.nsec, segments);
+            p.session.state().database.QueryInterval(e.name, e.ch, e.lcode, p.window.start,
+                                                     p.window.start + p.nsec, segments);
+        }
+        ChannelSamples samples;
+        {
+            Stopwatch sw(Field(p.timings, &PassTimings::read));
+            samples = ReadSegments(p, c, segments);
         }
         if (segments.empty()) {
             CalendarFields t;
@@ -314,16 +340,12 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime, ChannelOutcome& o
         Debug(p, "Read data " + Span(c, p.window.start, p.window.start + p.nsec));
         const ScaleSetting scaleSetting =
             ParseScaleSetting(ScaleTextFor(e.scale, p.settings.Text(keys::Scale)));
-
-        std::vector<SegmentSpan> spans;
-        spans.reserve(segments.size());
-        for (const DataSegment& seg : segments) spans.push_back({seg.tBegin, seg.tEnd});
-        if (!SegmentsJoinable(spans, c.rate)) {
+        if (!samples.joinable) {
             Debug(p, "Overlay (or gap) found (" + e.name + "::" + e.ch + "::" + e.lcode + ")");
             out.piecewise = true;
-            DrawPiecewise(p, c, segments, scaleSetting, out);
+            DrawPiecewise(p, c, segments, std::move(samples), scaleSetting, out);
         } else {
-            DrawWindow(p, c, segments, scaleSetting, out);
+            DrawWindow(p, c, segments, std::move(samples), scaleSetting, out);
         }
         out.traced = true;
         OnCanvas(p, [i = c.index, from = p.window.start, to = p.window.end,
@@ -437,11 +459,17 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
         canvas.DrawFrame();
 
         RedrawResult result;
-        // Declared after the canvas and the pass state: the workers finish and
-        // join before the objects their tasks were made from go away.
-        WorkerPool pool(threads > 1 ? threads : 0);
+        const int workers = threads > 1 ? threads : 0;
+        // One window being read and one per worker: the most sample memory
+        // the pass holds at a time.
+        const std::size_t windows = static_cast<std::size_t>(workers) + 1;
+        SampleShelf shelf(windows);
+        DrawQueue queue(canvas, Field(timings, &PassTimings::draw));
+        // Declared after the canvas, the shelf and the queue: the workers
+        // finish and join before the objects their tasks use go away.
+        WorkerPool pool(workers);
         Pass p{session, settings, canvas, timings, {}, nsec, LogIsDebug(), LogWarningsOn(),
-                reducePerColumn, threads > 1 ? &pool : nullptr, {}};
+                reducePerColumn, workers > 0 ? &pool : nullptr, shelf, windows, queue};
         double latestMax;
         {
             Stopwatch sw(Field(timings, &PassTimings::catalogue));
@@ -456,10 +484,7 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
 
         result.channels.reserve(static_cast<size_t>(channels));
         for (int i = 0; i < channels; ++i) DrawChannel(p, i, result.latestTimes, result);
-        if (!p.deferred.empty()) {
-            Stopwatch sw(Field(timings, &PassTimings::draw));
-            for (auto& op : p.deferred) op(canvas);
-        }
+        queue.DrawAll();
         result.image = canvas.TakeImage();
         return result;
     } catch (...) {

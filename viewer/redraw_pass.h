@@ -52,10 +52,13 @@ struct RedrawResult {
 
 //! Where the time of one pass went (seconds of steady clock), for the bench.
 struct PassTimings {
-    double catalogue = 0;  //!< latest-time scan, rate lookups and event-mark queries
-    double read = 0;       //!< ReadInterval: interval query and file reads
-    double filter = 0;     //!< band-pass filtering
-    double draw = 0;       //!< scaling, traces, texts, labels and marks
+    double catalogue = 0;  //!< every catalogue query: latest times, rates, intervals, event marks
+    double read = 0;       //!< reading the samples from the data files
+    double filter = 0;     //!< band-pass filtering (thread time, summed over workers)
+    double reduce = 0;     //!< amplitude range, clipping and per-column reduction (thread time)
+    double draw = 0;       //!< drawing into the picture: traces, texts, labels and marks
+    double traces = 0;     //!< of draw: the trace lines alone
+    double waitForWorkers = 0;  //!< the pass waited for a worker to give a window buffer back
     double total = 0;      //!< the whole pass
 };
 

@@ -26,6 +26,8 @@ struct PathPoint {
     int x = 0;          //!< image column
     int y = 0;          //!< image row
     bool move = false;  //!< starts a stroke (pen lifted before it)
+
+    bool operator==(const PathPoint&) const = default;
 };
 
 //! Calls sink(PathPoint) for every drawn sample of samples[0..count) in band

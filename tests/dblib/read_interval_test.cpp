@@ -438,6 +438,39 @@ TEST_P(ReadInterval, ContiguousBuffer) {
     EXPECT_EQ(db::kEmptyInterval, d.ReadIntervalContiguous(buffer));
 }
 
+// The two halves of the reader: the query plans the pieces without touching
+// a file, and reading the planned pieces gives what ReadInterval gives.
+TEST_P(ReadInterval, QueryThenReadSegmentsMatchesReadInterval) {
+    AddFloatFile("a.dat", T0, 20, 2000);               // T0 .. T0+100
+    AddFloatFile("b.dat", T0 + 100, 20, 2000, 10000);  // T0+100 .. T0+200
+    AddFloatFile("gone.dat", T0 + 200, 20, 2000);      // catalogued, file removed below
+    fs::remove(dir.path() / "gone.dat");
+
+    std::vector<DataSegment> planned;
+    ASSERT_EQ(db::kOk, d.QueryInterval("TST", "BHZ", "", T0 + 50, T0 + 250, planned)) << d.lastDiagnostic();
+    ASSERT_EQ(3u, planned.size());
+    const auto whole = Read(T0 + 50, T0 + 250);
+    ASSERT_EQ(2u, whole.size());  // the missing file is left out
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        SCOPED_TRACE(planned[i].path);
+        EXPECT_TRUE(planned[i].samples.empty());
+        EXPECT_EQ(whole[i].tBegin, planned[i].tBegin);
+        EXPECT_EQ(whole[i].tQty, planned[i].tQty);
+        EXPECT_EQ(whole[i].count, planned[i].count);
+        std::vector<float> samples(static_cast<std::size_t>(planned[i].count), -1.0f);
+        EXPECT_EQ(db::kOk, d.ReadSegmentSamples(planned[i], samples.data(), samples.size()));
+        EXPECT_EQ(whole[i].samples, samples);
+    }
+    float sample = -1;
+    EXPECT_EQ(db::kFileOpenFailed, d.ReadSegmentSamples(planned[2], &sample, 1));
+
+    // A smaller destination takes the first samples only; nothing is written past it.
+    std::vector<float> head(4, -1.0f);
+    EXPECT_EQ(db::kOk, d.ReadSegmentSamples(planned[1], head.data(), 3));
+    EXPECT_EQ((std::vector<float>{10000, 10001, 10002, -1}), head);
+    EXPECT_EQ(db::kOk, d.ReadSegmentSamples(planned[1], head.data(), 0));
+}
+
 INSTANTIATE_TEST_SUITE_P(Catalogues, ReadInterval, ::testing::ValuesIn(kvt::dbtest::kBackendNames),
                          [](const auto& info) { return info.param; });
 

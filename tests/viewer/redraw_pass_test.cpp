@@ -312,6 +312,67 @@ TEST_F(RedrawPassTest, SegmentsJoinWithinOneAndAHalfSamples) {
     EXPECT_GT(CountColour(*r, 2, 1, qRgb(0, 0, 255)), 500);
 }
 
+// A catalogued file that cannot be read is left out, and the channel is
+// drawn as if the catalogue had never named it: joined or piecewise by the
+// files that remain, or "Data in future" when none remains. Each M channel
+// misses one or more of its files; its R twin catalogues only the others.
+TEST_F(RedrawPassTest, UnreadableFilesAreLeftOutAsIfNeverCatalogued) {
+    struct Case {
+        const char* reason;
+        std::vector<FileSpec> files;
+        std::vector<int> missing;  // indexes into files
+        bool piecewise;            // of what remains
+    };
+    const Case cases[] = {
+        {"the second half of a joined window is missing", {{kT0, 300, 20}, {kT0 + 300, 300, 20}}, {1}, false},
+        {"without the third file the first two join", {{kT0, 200, 20}, {kT0 + 200, 200, 20}, {kT0 + 400, 200, 20}},
+         {2}, false},
+        {"without the middle file the others are two pieces",
+         {{kT0, 200, 20}, {kT0 + 200, 200, 20}, {kT0 + 400, 200, 20}}, {1}, true},
+        {"nothing readable is data in the future", {{kT0, 300, 20}, {kT0 + 300, 300, 20}}, {0, 1}, false},
+    };
+    std::vector<std::string> stations;
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const Case& c = cases[k];
+        const std::string miss = "M" + std::to_string(k), ref = "R" + std::to_string(k);
+        AddChannel(miss, 20, c.files);
+        std::vector<FileSpec> kept;
+        for (std::size_t f = 0; f < c.files.size(); ++f) {
+            if (std::find(c.missing.begin(), c.missing.end(), static_cast<int>(f)) != c.missing.end())
+                fs::remove(catalogue_->backend().dataDir + "/" + miss + "/f" + std::to_string(f) + ".dat");
+            else
+                kept.push_back(c.files[f]);
+        }
+        AddChannel(ref, 20, kept);
+        stations.push_back(miss);
+        stations.push_back(ref);
+    }
+    // A channel with every file in place keeps the newest data time at the window's end.
+    AddChannel("FULL", 20, {{kT0, 600, 20}});
+    stations.push_back("FULL");
+    const int n = static_cast<int>(stations.size());
+    WriteSettings({{"N#", std::to_string(n)}, {"NSEC#", "600"}, {"MODE", "0"}}, stations);
+    for (const int threads : {1, 2}) {
+        auto r = Pass(QSize(900, 1200), threads);
+        ASSERT_TRUE(r);
+        ASSERT_EQ(r->windowStart, kT0);
+        ASSERT_EQ(r->channels.size(), stations.size());
+        for (std::size_t k = 0; k < std::size(cases); ++k) {
+            SCOPED_TRACE(std::string(cases[k].reason) + ", threads " + std::to_string(threads));
+            const ChannelOutcome& m = r->channels[2 * k];
+            const ChannelOutcome& ref = r->channels[2 * k + 1];
+            EXPECT_EQ(m.piecewise, cases[k].piecewise);
+            EXPECT_EQ(m.piecewise, ref.piecewise);
+            EXPECT_EQ(m.traced, ref.traced);
+            EXPECT_EQ(m.statusText.empty(), ref.statusText.empty());
+            const int band = static_cast<int>(2 * k);
+            EXPECT_EQ(CountColour(*r, n, band, qRgb(0, 0, 255)), CountColour(*r, n, band + 1, qRgb(0, 0, 255)));
+        }
+        EXPECT_EQ(r->channels[6].statusText, " Data in future (M3 :: BHZ :: ?\?) - " +
+                                                 FormatTimeSeconds(kT0 + 600) + " ");
+    }
+}
+
 TEST_F(RedrawPassTest, EventMarksSkipRowsWithoutTime) {
     AddChannel("EVT", 20, {{kT0, 600, 20}});
     test::AddEvent(*session_, "EVT", kT0 + 300);

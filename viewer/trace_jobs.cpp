@@ -1,0 +1,125 @@
+#include "viewer/trace_jobs.h"
+
+#include "viewer/bandpass_filter.h"
+#include "viewer/trace_canvas.h"
+
+#include <chrono>
+
+namespace kvt::viewer {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+}  // namespace
+
+std::vector<float> SampleShelf::Take(std::size_t n) {
+    std::vector<float> buffer;
+    {
+        std::unique_lock<std::mutex> g(lock_);
+        returned_.wait(g, [&] { return out_ < limit_; });
+        ++out_;
+        if (!free_.empty()) {
+            buffer = std::move(free_.back());
+            free_.pop_back();
+        }
+    }
+    try {
+        const std::size_t before = buffer.capacity();
+        buffer.resize(n);
+        if (buffer.capacity() != before) {
+            std::lock_guard<std::mutex> g(lock_);
+            madeBytes_ += (buffer.capacity() - before) * sizeof(float);
+        }
+    } catch (...) {
+        Give(std::move(buffer));
+        throw;
+    }
+    return buffer;
+}
+
+void SampleShelf::Give(std::vector<float> buffer) noexcept {
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        --out_;
+        // The shelf never holds more buffers than it lends, so a full one
+        // means the buffer came from elsewhere: its memory just goes.
+        if (free_.size() < limit_) {
+            try {
+                free_.push_back(std::move(buffer));
+            } catch (...) {
+            }
+        }
+    }
+    returned_.notify_one();
+}
+
+std::size_t SampleShelf::CapacityBytes() const {
+    std::lock_guard<std::mutex> g(lock_);
+    return madeBytes_;
+}
+
+void RunTraceWork(TraceWork& work, TraceJob& job, SampleShelf& shelf) noexcept {
+    try {
+        AmplitudeScale scale;
+        job.paths.reserve(work.pieces.size());
+        for (const TracePiece& piece : work.pieces) {
+            float* samples = work.samples.data() + piece.begin;
+            if (work.filter.on) {
+                const auto t = Clock::now();
+                ApplyBandPass(samples, piece.count, 1.0 / work.rate, work.filter.low, work.filter.high);
+                job.filterSeconds += SecondsSince(t);
+            }
+            const auto t = Clock::now();
+            ChooseScale(samples, piece.count, work.rate, work.scale, scale);
+            if (piece.firstIndex >= 0)
+                job.paths.push_back(BuildDrawnTracePath(samples, piece.count, piece.firstIndex,
+                                                        work.samplesInWindow, work.layout, work.band, scale,
+                                                        work.reduce));
+            job.reduceSeconds += SecondsSince(t);
+        }
+    } catch (...) {
+        job.failed = true;
+        job.paths.clear();
+    }
+    shelf.Give(std::move(work.samples));
+    job.finished.set_value();
+}
+
+void DrawQueue::Push(Operation op, std::shared_ptr<TraceJob> job) {
+    if (job) ++jobs_;
+    queue_.push_back({std::move(op), std::move(job)});
+}
+
+void DrawQueue::RunFront() {
+    Entry e = std::move(queue_.front());
+    queue_.pop_front();
+    if (e.job) {
+        --jobs_;
+        e.job->done.wait();
+    }
+    const auto t = Clock::now();
+    e.op(canvas_);
+    if (drawSeconds_ != nullptr) *drawSeconds_ += SecondsSince(t);
+}
+
+void DrawQueue::DrawReady() {
+    while (!queue_.empty()) {
+        const std::shared_ptr<TraceJob>& job = queue_.front().job;
+        if (job && job->done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+        RunFront();
+    }
+}
+
+void DrawQueue::DrawAll() {
+    while (!queue_.empty()) RunFront();
+}
+
+void DrawQueue::DrawUntilFewerJobs(std::size_t n) {
+    while (jobs_ >= n && !queue_.empty()) RunFront();
+}
+
+}  // namespace kvt::viewer
