@@ -40,7 +40,9 @@ using Int4 = std::int32_t __attribute__((vector_size(16)));
 using Vec4d = double __attribute__((vector_size(32)));
 
 constexpr std::size_t kSumBlock = 256;  //!< samples summed out of order at a time (a multiple of 8)
-constexpr double kExactLimit = 9007199254740992.0;  //!< 2^53: whole numbers up to it are exact in double
+//! 2^52. Whole numbers up to 2^53 are exact in double; the bound on the partial
+//! sums is itself summed in double, so it is held to half that.
+constexpr double kExactLimit = 4503599627370496.0;
 
 //! Running sum of the real samples, kept equal to the sum in sample order.
 struct RealSum {
@@ -52,8 +54,9 @@ struct RealSum {
 //! Sums the real samples of p[0..kSumBlock) in any order, which gives the sum
 //! in sample order as long as every partial sum is exact: all the samples so
 //! far are whole numbers (digitiser counts usually are) and no partial sum, in
-//! whatever order, exceeds 2^53. Adds the block to acc and returns true when
-//! that holds, else returns false and leaves acc alone.
+//! whatever order, exceeds 2^53 (checked on a bound of the partial sums, see
+//! kExactLimit). Adds the block to acc and returns true when that holds, else
+//! returns false and leaves acc alone.
 bool SumBlockExactly(const float* p, RealSum& acc) noexcept {
     const Vec4 gap = {kGapMarker, kGapMarker, kGapMarker, kGapMarker};
     const Vec4 largest = {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX};

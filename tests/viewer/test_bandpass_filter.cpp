@@ -333,11 +333,11 @@ std::vector<Signal> IdentitySignals() {
     // order some are not.
     std::vector<float> beyondExact;
     for (int k = 0; k < 120; ++k) beyondExact.insert(beyondExact.end(), {0x1p53f, 1, 1, 1, 1, 1, 1, -0x1p53f});
-    // Small fractions after 2^45 are rounded away in sample order, those after
-    // -2^45 (which cancels it) are not; summed in another order they all count.
+    // Small fractions after 2^44 are rounded away in sample order, those after
+    // -2^44 (which cancels it) are not; summed in another order they all count.
     std::vector<float> fractionsAfterLarge;
     for (int k = 0; k < 16; ++k) {
-        fractionsAfterLarge.push_back(k % 2 == 0 ? 0x1p45f : -0x1p45f);
+        fractionsAfterLarge.push_back(k % 2 == 0 ? 0x1p44f : -0x1p44f);
         fractionsAfterLarge.insert(fractionsAfterLarge.end(), 15, 0x1p-10f);
     }
     std::vector<float> countsThenFractions = counts;
