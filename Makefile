@@ -1,7 +1,7 @@
 # The two commands a user needs:
 #   make demo   installs what is missing, builds, and runs the monitor on a demo catalogue
-#   make test   installs what is missing, builds with sanitizers, and runs every test
-#   make tsan   builds the tests that run threads with ThreadSanitizer and runs them
+#   make test   installs what is missing, builds with sanitizers, and runs every test,
+#               then the thread tests once more with ThreadSanitizer (make tsan)
 BUILD_DIR ?= build
 TEST_DIR  ?= build/asan
 TSAN_DIR  ?= build/tsan
@@ -22,6 +22,7 @@ test: setup
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVT_SANITIZE=ON -DKVT_BUILD_BENCH=OFF
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	$(MAKE) --no-print-directory tsan
 
 # ThreadSanitizer cannot run beside AddressSanitizer, so the programs labelled "threads" get
 # a build of their own; only they are built and run.
