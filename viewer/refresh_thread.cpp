@@ -3,6 +3,11 @@
 #include "refresh_titles.h"
 
 namespace kvt::viewer {
+namespace {
+
+std::atomic<int> runningThreads{0};  //!< started and not yet at the end of Run
+
+}  // namespace
 
 struct RefreshThread::State {
   RefreshHooks hooks;
@@ -31,8 +36,15 @@ RefreshThread::~RefreshThread() noexcept {
 
 void RefreshThread::Start() {
   if (thread_.joinable()) return;
-  thread_ = std::thread([state = state_] { Run(state); });
+  // Counted before the thread exists, so no moment shows it running uncounted.
+  ++runningThreads;
+  thread_ = std::thread([state = state_] {
+    Run(state);
+    --runningThreads;
+  });
 }
+
+int RefreshThread::Running() { return runningThreads.load(); }
 
 void RefreshThread::RequestStop() {
   {

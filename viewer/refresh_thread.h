@@ -61,6 +61,11 @@ class RefreshThread {
   bool WaitForEnd(std::chrono::milliseconds limit);
   /// True once the thread function has returned.
   bool Ended() const;
+  /// Refresh threads of this process started and not yet ended, including those left to finish
+  /// on their own by WaitForEnd. While one runs, its pass may still use whatever the window's
+  /// hooks reach (the session, the application, the process log), so the process must not tear
+  /// those down at exit.
+  static int Running();
 
  private:
   struct State;

@@ -5,6 +5,8 @@
 
 #include <csignal>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -103,7 +105,16 @@ int WindowMain(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   const std::vector<std::string> args(argv, argv + argc);
   ViewerSession session(ViewerSession::DefaultSettingsPath(), args.empty() ? "" : args[0]);
-  return RunWindowViewer(session, args, MessageBoxStartupUi());
+  const int code = RunWindowViewer(session, args, MessageBoxStartupUi());
+  if (RefreshThread::Running() > 0) {
+    // A pass hung past the window's wait at close (a database server that stopped answering,
+    // say). It still uses the session, the application and the process log: the process ends
+    // here instead of destroying them under it. The log is written straight to its file, so
+    // only the standard streams need flushing.
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+  return code;
 }
 
 }  // namespace kvt::viewer

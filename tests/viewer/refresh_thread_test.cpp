@@ -6,6 +6,7 @@
 #include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -202,6 +203,27 @@ TEST_F(RefreshCycleTest, StopDuringAPassEndsWhenThePassEnds) {
   EXPECT_TRUE(thread_->WaitForEnd(5s));
   const std::vector<std::string> events = Events();
   EXPECT_EQ(std::count(events.begin(), events.end(), "pass"), 1);
+}
+
+// A pass that hangs past the window's wait at close: the thread is left to finish on its own,
+// and the process must know it still runs (it then may not destroy what the pass uses).
+TEST_F(RefreshCycleTest, ThreadLeftToAHungPassCountsAsRunningUntilItEnds) {
+  std::promise<void> release;
+  std::shared_future<void> gate = release.get_future().share();
+  passGate_ = &gate;
+  const int before = RefreshThread::Running();
+  Start("100", 30s);
+  EXPECT_EQ(RefreshThread::Running(), before + 1);
+  WaitForEvents(2);  // inside the pass
+  thread_->RequestStop();
+  EXPECT_FALSE(thread_->WaitForEnd(50ms));
+  EXPECT_EQ(RefreshThread::Running(), before + 1);
+  release.set_value();
+  const auto limit = std::chrono::steady_clock::now() + 20s;
+  while (RefreshThread::Running() > before && std::chrono::steady_clock::now() < limit) {
+    std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_EQ(RefreshThread::Running(), before);
 }
 
 }  // namespace
