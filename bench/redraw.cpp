@@ -256,10 +256,10 @@ int main(int argc, char** argv) {
     std::printf("  catalogue share of the pass: %.1f%% with filter, %.1f%% without (1 thread); %.1f%% / %.1f%% (2 workers)\n",
                 100 * runs[1].t.catalogue / runs[1].t.total, 100 * runs[3].t.catalogue / runs[3].t.total,
                 100 * runs[5].t.catalogue / runs[5].t.total, 100 * runs[6].t.catalogue / runs[6].t.total);
-    std::printf("  drawing stage (the drawing thread's trace lines) per channel: every sample %.3f ms, reduced %.3f ms (x%.1f)\n",
+    std::printf("  drawing stage (the drawing thread's trace pixels) per channel: every sample %.3f ms, reduced %.3f ms (x%.1f)\n",
                 perChannelMs * runs[4].t.traces, perChannelMs * runs[3].t.traces,
                 runs[4].t.traces / std::max(runs[3].t.traces, 1e-9));
-    std::printf("  trace making and drawing per channel (path or reduction + lines): every sample %.3f ms, reduced %.3f ms (x%.1f)\n",
+    std::printf("  trace making and drawing per channel (path and lines, or reduction and runs): every sample %.3f ms, reduced %.3f ms (x%.1f)\n",
                 perChannelMs * (runs[4].t.reduce + runs[4].t.traces), perChannelMs * (runs[3].t.reduce + runs[3].t.traces),
                 (runs[4].t.reduce + runs[4].t.traces) / std::max(runs[3].t.reduce + runs[3].t.traces, 1e-9));
     const bool same = runs[1].image == runs[2].image && runs[3].image == runs[4].image &&
@@ -345,11 +345,15 @@ int main(int argc, char** argv) {
             for (int reduce = 0; reduce < 2; ++reduce) {
                 kvt::viewer::TraceCanvas canvas(size.width(), size.height(), channels, font);
                 std::vector<float> copy = trace;
+                const kvt::viewer::Band band = layout.BandOf(channels - 1);
                 const auto t0 = Clock::now();
-                const auto path = kvt::viewer::BuildDrawnTracePath(copy.data(), copy.size(), 0, n, layout,
-                                                                   layout.BandOf(channels - 1), scale, reduce != 0);
+                std::vector<kvt::viewer::PathPoint> path;
+                std::vector<kvt::viewer::PixelRun> runs;
+                if (reduce != 0) runs = kvt::viewer::BuildReducedTraceRuns(copy.data(), copy.size(), 0, n, layout, band, scale);
+                else path = kvt::viewer::BuildTracePath(copy.data(), copy.size(), 0, n, layout, band, scale);
                 const auto t1 = Clock::now();
-                canvas.DrawPath(path);
+                if (reduce != 0) canvas.DrawRuns(runs);
+                else canvas.DrawPath(path);
                 build[reduce] = std::min(build[reduce], std::chrono::duration<double, std::milli>(t1 - t0).count());
                 draw[reduce] = std::min(draw[reduce], 1e3 * Seconds(t1));
                 pictures[reduce] = canvas.TakeImage();
@@ -363,7 +367,7 @@ int main(int argc, char** argv) {
         if (perColumn > 0) std::snprintf(what, sizeof what, "%lld x W", perColumn);
         else std::snprintf(what, sizeof what, "as in the pass");
         std::printf("  one channel of %lld samples (%s): every sample path %.3f + lines %.3f ms;"
-                    " reduction %.3f + lines %.3f ms; lines x%.0f, both x%.1f; same %s\n",
+                    " reduction to pixel runs %.3f + filling them %.3f ms; drawing stage x%.0f, both x%.1f; same %s\n",
                     n, what, build[0], draw[0], build[1], draw[1], draw[0] / std::max(draw[1], 1e-9),
                     (build[0] + draw[0]) / std::max(build[1] + draw[1], 1e-9),
                     pictures[0] == pictures[1] ? "yes" : "NO");

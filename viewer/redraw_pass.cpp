@@ -175,6 +175,7 @@ void SubmitTrace(Pass& p, const Channel& c, std::vector<float> samples, std::vec
                 return;
             }
             const auto t = Clock::now();
+            for (const std::vector<PixelRun>& runs : job->runs) canvas.DrawRuns(runs);
             for (const std::vector<PathPoint>& path : job->paths) canvas.DrawPath(path);
             if (timings != nullptr) timings->traces += std::chrono::duration<double>(Clock::now() - t).count();
         },

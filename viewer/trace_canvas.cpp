@@ -125,12 +125,27 @@ void TraceCanvas::DrawTrace(float* samples, std::size_t count, long long firstIn
     auto plot = [&](int x, int y) {
         if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
     };
-    PathRasteriser<decltype(plot)&> raster(plot);
-    auto draw = [&](const PathPoint& p) { raster.Add(p); };
     if (reducePerColumn) {
-        ForEachReducedTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale, draw);
-    } else {
-        ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale, draw);
+        DrawRuns(BuildReducedTraceRuns(samples, count, firstIndex, samplesInWindow, layout_, b, scale));
+        return;
+    }
+    PathRasteriser<decltype(plot)&> raster(plot);
+    ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale,
+                      [&](const PathPoint& p) { raster.Add(p); });
+}
+
+void TraceCanvas::DrawRuns(const std::vector<PixelRun>& runs) {
+    const int w = image_.width();
+    const int h = image_.height();
+    const QRgb colour = colours::kTrace.rgb();
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    for (const PixelRun& r : runs) {
+        if (r.x < 0 || r.x >= w) continue;
+        const int y0 = std::max(r.y0, 0);
+        const int y1 = std::min(r.y1, h - 1);
+        uchar* at = bits + static_cast<qsizetype>(y0) * stride + static_cast<qsizetype>(r.x) * 4;
+        for (int y = y0; y <= y1; ++y, at += stride) *reinterpret_cast<QRgb*>(at) = colour;
     }
 }
 

@@ -64,14 +64,18 @@ public:
     //! sample k at x index firstIndex + k while that index is below
     //! samplesInWindow. Gap markers and non-finite samples lift the pen.
     //! Values outside the scale are clipped to it IN THE ARRAY. With
-    //! reducePerColumn, each pixel column is drawn from at most four points
-    //! (same pixels, far fewer line operations for dense traces).
+    //! reducePerColumn, the trace is reduced per pixel column and filled as
+    //! vertical runs of pixels (the same pixels, far less work for dense
+    //! traces).
     void DrawTrace(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
                    int i, const AmplitudeScale& scale, bool reducePerColumn = false);
 
     //! Draws a path made by BuildDrawnTracePath with the trace pen: the
     //! picture DrawTrace gives for the same samples.
     void DrawPath(const std::vector<PathPoint>& path);
+    //! Fills runs made by BuildReducedTraceRuns with the trace pen (pixels
+    //! outside the image are skipped).
+    void DrawRuns(const std::vector<PixelRun>& runs);
 
     //! Label of band i: " %-5s::%-5s::%s  " in black (red when lagging), the
     //! rate "%.2f " in the same colour or red when the rates differ, and when

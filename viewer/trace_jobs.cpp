@@ -65,7 +65,6 @@ std::size_t SampleShelf::CapacityBytes() const {
 void RunTraceWork(TraceWork& work, TraceJob& job, SampleShelf& shelf) noexcept {
     try {
         AmplitudeScale scale;
-        job.paths.reserve(work.pieces.size());
         for (const TracePiece& piece : work.pieces) {
             float* samples = work.samples.data() + piece.begin;
             if (work.filter.on) {
@@ -75,14 +74,17 @@ void RunTraceWork(TraceWork& work, TraceJob& job, SampleShelf& shelf) noexcept {
             }
             const auto t = Clock::now();
             ChooseScale(samples, piece.count, work.rate, work.scale, scale);
-            if (piece.firstIndex >= 0)
-                job.paths.push_back(BuildDrawnTracePath(samples, piece.count, piece.firstIndex,
-                                                        work.samplesInWindow, work.layout, work.band, scale,
-                                                        work.reduce));
+            if (piece.firstIndex >= 0 && work.reduce)
+                job.runs.push_back(BuildReducedTraceRuns(samples, piece.count, piece.firstIndex,
+                                                         work.samplesInWindow, work.layout, work.band, scale));
+            else if (piece.firstIndex >= 0)
+                job.paths.push_back(BuildTracePath(samples, piece.count, piece.firstIndex, work.samplesInWindow,
+                                                   work.layout, work.band, scale));
             job.reduceSeconds += SecondsSince(t);
         }
     } catch (...) {
         job.failed = true;
+        job.runs.clear();
         job.paths.clear();
     }
     shelf.Give(std::move(work.samples));

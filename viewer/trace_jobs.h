@@ -67,12 +67,15 @@ struct TraceWork {
     ScaleSetting scale;               //!< the channel's SCALE setting
     BandLayout layout;                //!< picture layout
     Band band;                        //!< the channel's band
-    bool reduce = true;               //!< per-column reduction (false: a point per sample)
+    bool reduce = true;               //!< per-column reduction into pixel runs (false: a point per sample)
 };
 
 //! The result of a job. Written by the job only; read after done.
 struct TraceJob {
-    std::vector<std::vector<PathPoint>> paths;  //!< one per drawn piece, in drawing order
+    //! One per drawn piece, in drawing order: pixel runs of the reduced
+    //! trace, or with reduce false a path with a point per sample.
+    std::vector<std::vector<PixelRun>> runs;
+    std::vector<std::vector<PathPoint>> paths;
     double filterSeconds = 0;  //!< s of thread time spent filtering
     double reduceSeconds = 0;  //!< s spent choosing the range, clipping and reducing
     bool failed = false;       //!< an allocation failure stopped the job (no paths)
@@ -81,7 +84,8 @@ struct TraceJob {
 };
 
 //! Runs the CPU stages of work into job: per piece the band-pass, the
-//! automatic range (carried over from piece to piece) and the path. Gives the
+//! automatic range (carried over from piece to piece) and the pixel runs
+//! (or the path). Gives the
 //! buffer back to shelf and fulfils job.done, also on failure. Never throws.
 void RunTraceWork(TraceWork& work, TraceJob& job, SampleShelf& shelf) noexcept;
 

@@ -21,4 +21,15 @@ std::vector<PathPoint> BuildDrawnTracePath(float* samples, std::size_t count, lo
     return path;
 }
 
+std::vector<PixelRun> BuildReducedTraceRuns(float* samples, std::size_t count, long long firstIndex,
+                                            long long samplesInWindow, const BandLayout& layout, const Band& b,
+                                            const AmplitudeScale& scale) {
+    std::vector<PixelRun> runs;
+    RunCollector collect(runs);
+    PathRasteriser<RunCollector&> raster(collect);
+    ForEachReducedTracePoint(samples, count, firstIndex, samplesInWindow, layout, b, scale,
+                             [&](const PathPoint& p) { raster.Add(p); });
+    return runs;
+}
+
 }  // namespace kvt::viewer

@@ -30,6 +30,15 @@ struct PathPoint {
     bool operator==(const PathPoint&) const = default;
 };
 
+//! A vertical run of trace pixels in one image column.
+struct PixelRun {
+    int x = 0;   //!< image column
+    int y0 = 0;  //!< first image row (y0 <= y1)
+    int y1 = 0;  //!< last image row, included
+
+    bool operator==(const PixelRun&) const = default;
+};
+
 //! Calls sink(PathPoint) for every drawn sample of samples[0..count) in band
 //! b, in order: sample k at x index j = firstIndex + k for j in
 //! 0..samplesInWindow-1. Gap markers and non-finite samples lift the pen (the
@@ -59,6 +68,36 @@ std::vector<PathPoint> BuildTracePath(float* samples, std::size_t count, long lo
 std::vector<PathPoint> BuildDrawnTracePath(float* samples, std::size_t count, long long firstIndex,
                                            long long samplesInWindow, const BandLayout& layout, const Band& b,
                                            const AmplitudeScale& scale, bool reduce);
+
+//! The pixels of the reduced trace (the path of BuildDrawnTracePath with
+//! reduce true, rasterised with PathRasteriser) as vertical runs, in drawing
+//! order. Filling the runs sets exactly the pixels drawing the path sets;
+//! most columns of a dense trace are one run. Clips samples like DrawTrace.
+std::vector<PixelRun> BuildReducedTraceRuns(float* samples, std::size_t count, long long firstIndex,
+                                            long long samplesInWindow, const BandLayout& layout, const Band& b,
+                                            const AmplitudeScale& scale);
+
+//! Collects plotted pixels into vertical runs: a pixel in the column of the
+//! current run that touches or lies in it extends the run; any other pixel
+//! starts a new run. Pixels may be plotted more than once.
+class RunCollector {
+public:
+    explicit RunCollector(std::vector<PixelRun>& runs) : runs_(runs) {}
+    void operator()(int x, int y) {
+        if (!runs_.empty()) {
+            PixelRun& r = runs_.back();
+            if (r.x == x && y >= r.y0 - 1 && y <= r.y1 + 1) {
+                if (y < r.y0) r.y0 = y;
+                if (y > r.y1) r.y1 = y;
+                return;
+            }
+        }
+        runs_.push_back(PixelRun{x, y, y});
+    }
+
+private:
+    std::vector<PixelRun>& runs_;
+};
 
 //! Streaming reduction of a path to at most four points per pixel column and
 //! stroke, drawing exactly the same pixels as the full path: the column's

@@ -77,7 +77,8 @@ TEST_F(TraceJobs, RangeCarriesOverFromPiecesNotDrawn) {
     RunTraceWork(work, job, shelf);
     EXPECT_EQ(job.done.wait_for(std::chrono::seconds(0)), std::future_status::ready);
     EXPECT_FALSE(job.failed);
-    ASSERT_EQ(job.paths.size(), 1u);
+    ASSERT_EQ(job.runs.size(), 1u);
+    EXPECT_TRUE(job.paths.empty());
 
     AmplitudeScale own;  // the quiet piece's own range would fill the band
     ChooseScale(quiet.data(), quiet.size(), 1000, ScaleSetting{}, own);
@@ -86,9 +87,9 @@ TEST_F(TraceJobs, RangeCarriesOverFromPiecesNotDrawn) {
     carried.bottom = -7500;
     carried.seen = true;
     std::vector<float> again = quiet;
-    EXPECT_NE(job.paths[0], BuildDrawnTracePath(quiet.data(), quiet.size(), 20, 300, layout, band, own, true));
+    EXPECT_NE(job.runs[0], BuildReducedTraceRuns(quiet.data(), quiet.size(), 20, 300, layout, band, own));
     ChooseScale(again.data(), again.size(), 1000, ScaleSetting{}, carried);
-    EXPECT_EQ(job.paths[0], BuildDrawnTracePath(again.data(), again.size(), 20, 300, layout, band, carried, true));
+    EXPECT_EQ(job.runs[0], BuildReducedTraceRuns(again.data(), again.size(), 20, 300, layout, band, carried));
 
     // The buffer is back: the shelf of one lends again at once.
     std::vector<float> next = shelf.Take(10);
@@ -153,7 +154,7 @@ TEST_F(TraceJobs, WorkersNeverHoldMoreWindowsThanTheShelfLends) {
             queue.Push(
                 [&drawn, c, job](TraceCanvas& cv) {
                     EXPECT_FALSE(job->failed);
-                    for (const auto& path : job->paths) cv.DrawPath(path);
+                    for (const auto& runs : job->runs) cv.DrawRuns(runs);
                     drawn.push_back(c);
                 },
                 job);

@@ -188,5 +188,56 @@ TEST(ColumnReducer, SamePixelsAsEverySampleOnDenseTraces) {
     }
 }
 
+TEST(RunCollector, MergesTouchingPixelsOfOneColumnOnly) {
+    struct Case {
+        const char* reason;
+        Pixels plots;
+        std::vector<PixelRun> runs;
+    };
+    const Case cases[] = {
+        {"down then back up inside the run", {{5, 3}, {5, 4}, {5, 5}, {5, 4}, {5, 2}}, {{5, 2, 5}}},
+        {"a row skipped starts a new run", {{5, 3}, {5, 5}}, {{5, 3, 3}, {5, 5, 5}}},
+        {"the next column starts a new run", {{5, 3}, {6, 3}, {6, 4}}, {{5, 3, 3}, {6, 3, 4}}},
+        {"back in an earlier column is a new run", {{5, 3}, {6, 3}, {5, 4}}, {{5, 3, 3}, {6, 3, 3}, {5, 4, 4}}},
+        {"one pixel plotted twice", {{7, 1}, {7, 1}}, {{7, 1, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        std::vector<PixelRun> runs;
+        RunCollector collect(runs);
+        for (const auto& [x, y] : c.plots) collect(x, y);
+        EXPECT_EQ(runs, c.runs);
+    }
+}
+
+// The runs of a reduced trace cover exactly the pixels of every sample's
+// lines, on dense traces with gaps and clipping.
+TEST(ReducedTraceRuns, SamePixelsAsEverySample) {
+    const BandLayout layout = BandLayout::Make(202, 120, 1);
+    const Band band = layout.BandOf(0);
+    std::mt19937 rng(777);
+    for (int trial = 0; trial < 30; ++trial) {
+        SCOPED_TRACE(trial);
+        const long long n = 150 + trial * 131;
+        std::vector<float> v(static_cast<std::size_t>(n));
+        std::normal_distribution<float> noise(0.0f, 2.0f);
+        float walk = 0.0f;
+        for (float& s : v) {
+            walk += noise(rng);
+            s = (rng() % 70 == 0) ? kGapMarker : walk;
+        }
+        AmplitudeScale scale;
+        scale.top = 25.0f;
+        scale.bottom = -25.0f;
+        std::vector<float> copy = v;
+        const std::set<std::pair<int, int>> every = Draw(BuildTracePath(v.data(), v.size(), 0, n, layout, band, scale));
+        std::set<std::pair<int, int>> fromRuns;
+        for (const PixelRun& r : BuildReducedTraceRuns(copy.data(), copy.size(), 0, n, layout, band, scale))
+            for (int y = r.y0; y <= r.y1; ++y) fromRuns.emplace(r.x, y);
+        EXPECT_EQ(fromRuns, every);
+        EXPECT_EQ(copy, v);  // both clip the samples alike
+    }
+}
+
 }  // namespace
 }  // namespace kvt::viewer
