@@ -15,11 +15,17 @@
 // layers. Every figure is the CPU time of the calling thread, the fastest of
 // the repeats.
 //
-//   catalogue [CHANNELS [REPEATS]] [KEY=VALUE ...]
+//   catalogue [CHANNELS [REPEATS]] [--files=N] [--no-tend] [KEY=VALUE ...]
+//
+// --files=N catalogues N one-hour files per channel, back to back (a year of
+// hourly files is 8760), as an archive's catalogue holds, where the default
+// of one file hides the cost of queries that look at every file of a channel.
+// --no-tend asks as a catalogue without a usable TEND column is asked (the
+// viewer's default): newest time max(TBEGIN+TQTY), overlap on TBEGIN+TQTY.
 //
 // KEY=VALUE lines are added to the data source (driver options, e.g.
-// StepAPI=1 or JournalMode=DELETE) to compare settings; without a JournalMode
-// the data source sets JournalMode=WAL, as the demo's does.
+// StepAPI=0 or JournalMode=DELETE) to compare settings; unless given, the data
+// source sets JournalMode=WAL and StepAPI=1, as the demo's does.
 
 #include "dblib/odbc_statement.h"
 #include "dblib/sql_text.h"
@@ -91,8 +97,9 @@ bool RunScript(void* hdbc, const std::string& path) {
 }
 
 // One query of the viewer's kind: a statement of its own, column 1 bound as a
-// double, every row fetched. Returns the rows, or -1 on failure.
-int QueryDoubles(void* hdbc, const std::string& sql) {
+// double, every row fetched (only the first with firstOnly, as the rate
+// lookups do). Returns the rows, or -1 on failure.
+int QueryDoubles(void* hdbc, const std::string& sql, bool firstOnly = false) {
     kvt::OdbcStatement st(hdbc);
     double value = 0;
     std::int64_t indicator = 0;
@@ -103,6 +110,7 @@ int QueryDoubles(void* hdbc, const std::string& sql) {
         if (r == kvt::FetchResult::Error) return -1;
         if (r != kvt::FetchResult::Row) break;
         ++rows;
+        if (firstOnly) break;
     }
     st.CloseCursor();
     return rows;
@@ -149,34 +157,40 @@ double PerCall(int repeats, int channels, const std::function<bool(int)>& fn) {
 
 #ifdef KVT_HAVE_SQLITE3
 // The same text run by SQLite itself on its own connection: prepare, step to the end, finalize.
-bool Direct(sqlite3* db, const std::string& sql) {
+bool Direct(sqlite3* db, const std::string& sql, bool firstOnly) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return false;
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW && !firstOnly) {
     }
     sqlite3_finalize(st);
-    return rc == SQLITE_DONE;
+    return rc == SQLITE_DONE || (firstOnly && rc == SQLITE_ROW);
 }
 #endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int channels = 64, repeats = 30;
+    int channels = 64, repeats = 30, files = 1;
+    bool useTend = true;
     std::vector<std::string> options;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a.find('=') != std::string::npos)
+        if (a.rfind("--files=", 0) == 0)
+            files = std::atoi(a.c_str() + 8);
+        else if (a == "--no-tend")
+            useTend = false;
+        else if (a.find('=') != std::string::npos)
             options.push_back(a);
         else if (positional++ == 0)
             channels = std::atoi(a.c_str());
         else
             repeats = std::atoi(a.c_str());
     }
-    if (channels < 1 || channels > 64 || repeats < 1) {
-        std::fprintf(stderr, "usage: catalogue [CHANNELS(1-64) [REPEATS]] [KEY=VALUE ...]\n");
+    if (channels < 1 || channels > 64 || repeats < 1 || files < 1) {
+        std::fprintf(stderr, "usage: catalogue [CHANNELS(1-64) [REPEATS]] [--files=N] [--no-tend] "
+                             "[KEY=VALUE ...]\n");
         return 2;
     }
     const std::string driver = FindSqliteDriver();
@@ -194,10 +208,13 @@ int main(int argc, char** argv) {
     {
         std::ofstream ini(root / "odbc.ini");
         ini << "[kvtbench]\nDriver=KVT SQLite3\nDatabase=" << file.string() << "\nTimeout=5000\n";
-        // As the demo's data source, unless the command line names another journal mode.
-        if (std::none_of(options.begin(), options.end(),
-                         [](const std::string& o) { return o.rfind("JournalMode=", 0) == 0; }))
-            options.insert(options.begin(), "JournalMode=WAL");
+        // As the demo's data source, unless the command line sets these options.
+        for (const char* option : {"StepAPI=1", "JournalMode=WAL"}) {
+            const std::string key = std::string(option).substr(0, std::string(option).find('=') + 1);
+            if (std::none_of(options.begin(), options.end(),
+                             [&](const std::string& o) { return o.rfind(key, 0) == 0; }))
+                options.insert(options.begin(), option);
+        }
         for (const std::string& o : options) ini << o << "\n";
     }
     setenv("ODBCSYSINI", root.c_str(), 1);
@@ -224,9 +241,12 @@ int main(int argc, char** argv) {
                                                   sta.c_str(), rate)) ||
                 !Exec(db.hdbc(),
                       kvt::sql::Format("insert into FILELIST (STA, CH, TBEGIN, TQTY, SPS, DATATYPE, "
-                                       "FOFF, CPATH, TEND) values ('%s', 'BHZ', %.4f, %.4f, %.4f, 3, "
-                                       "512, '%s.BHZ', %.4f)",
-                                       sta.c_str(), begin, seconds, rate, sta.c_str(), end)))
+                                       "FOFF, CPATH, TEND) with recursive h(n) as (select 1 union "
+                                       "all select n+1 from h where n<%d) select '%s', 'BHZ', "
+                                       "%.4f-n*%.4f, %.4f, %.4f, 3, 512, '%s.BHZ', %.4f-(n-1)*%.4f "
+                                       "from h",
+                                       files, sta.c_str(), end, seconds, seconds, rate, sta.c_str(),
+                                       end, seconds)))
                 return 1;
         }
         Exec(db.hdbc(), "COMMIT");
@@ -234,7 +254,7 @@ int main(int argc, char** argv) {
 
     kvt::CWaveDatabase db;
     db.SetParameter("odbc", "kvtbench");
-    db.SetParameter("use_tend", "1");
+    db.SetParameter("use_tend", useTend ? "1" : "0");
     db.SetParameter("data", data.string());
     if (!db.Connect()) {
         std::fprintf(stderr, "catalogue: cannot connect: %s\n", db.lastDiagnostic().c_str());
@@ -264,8 +284,9 @@ int main(int argc, char** argv) {
         texts.push_back(t);
     }
 
-    std::printf("catalogue: %d channels, SQLite %s through unixODBC, CPU time, fastest of %d rounds%s\n",
-                channels, version.c_str(), repeats, options.empty() ? "" : "; data source:");
+    std::printf("catalogue: %d channels of %d files, %s, SQLite %s through unixODBC, CPU time, "
+                "fastest of %d rounds; data source:\n",
+                channels, files, useTend ? "TEND" : "no TEND", version.c_str(), repeats);
     for (const std::string& o : options) std::printf("  %s\n", o.c_str());
 
     std::vector<kvt::DataSegment> segments;
@@ -280,10 +301,13 @@ int main(int argc, char** argv) {
         int perChannel;  // of this kind per channel and pass
         std::function<bool(int)> odbc;
         std::function<std::string(int)> text;  // for the direct run; empty: none
+        bool firstOnly = false;                // only the first row is fetched
         double us = 0, directUs = 0;
     };
-    auto doubles = [&](std::string ChannelTexts::*field) {
-        return [&, field](int c) { return QueryDoubles(hdbc, texts[static_cast<size_t>(c)].*field) >= 0; };
+    auto doubles = [&](std::string ChannelTexts::*field, bool firstOnly = false) {
+        return [&, field, firstOnly](int c) {
+            return QueryDoubles(hdbc, texts[static_cast<size_t>(c)].*field, firstOnly) >= 0;
+        };
     };
     auto textOf = [&](std::string ChannelTexts::*field) {
         return [&, field](int c) { return texts[static_cast<size_t>(c)].*field; };
@@ -293,9 +317,10 @@ int main(int argc, char** argv) {
     std::vector<Kind> kinds{
         {"probe", 6, [&](int) { return db.Probe(); }, [&](int) { return probe; }},
         {"newest data time", 1, doubles(&ChannelTexts::latest), textOf(&ChannelTexts::latest)},
-        {"SITECHAN rate", 1, doubles(&ChannelTexts::sitechanRate),
-         textOf(&ChannelTexts::sitechanRate)},
-        {"FILELIST rate", 1, doubles(&ChannelTexts::fileRate), textOf(&ChannelTexts::fileRate)},
+        {"SITECHAN rate", 1, doubles(&ChannelTexts::sitechanRate, true),
+         textOf(&ChannelTexts::sitechanRate), true},
+        {"FILELIST rate", 1, doubles(&ChannelTexts::fileRate, true),
+         textOf(&ChannelTexts::fileRate), true},
         {"interval query", 1,
          [&](int c) { return QueryInterval(hdbc, texts[static_cast<size_t>(c)].interval) == 1; },
          textOf(&ChannelTexts::interval)},
@@ -321,7 +346,8 @@ int main(int argc, char** argv) {
             k.us = PerCall(repeats, channels, k.odbc);
 #ifdef KVT_HAVE_SQLITE3
             if (k.text)
-                k.directUs = PerCall(repeats, channels, [&](int c) { return Direct(direct, k.text(c)); });
+                k.directUs = PerCall(repeats, channels,
+                                     [&](int c) { return Direct(direct, k.text(c), k.firstOnly); });
 #endif
         }
 #ifdef KVT_HAVE_SQLITE3
@@ -343,9 +369,9 @@ int main(int argc, char** argv) {
             for (int c = 0; c < channels; ++c) {
                 const ChannelTexts& t = texts[static_cast<size_t>(c)];
                 db.Probe();
-                QueryDoubles(hdbc, t.sitechanRate);
+                QueryDoubles(hdbc, t.sitechanRate, true);
                 db.Probe();
-                QueryDoubles(hdbc, t.fileRate);
+                QueryDoubles(hdbc, t.fileRate, true);
                 if (probeBeforeRead) db.Probe();
                 readInterval(c);
                 db.Probe();

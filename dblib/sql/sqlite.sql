@@ -35,6 +35,10 @@ CREATE TABLE FILELIST (
 -- plan two index searches and a sort where one range search in TBEGIN order
 -- serves, and plans (and runs) the interval query faster this way.
 CREATE INDEX FILELIST_CHANNEL ON FILELIST (STA, CH, TBEGIN);
+-- The newest data time of a channel, max(TEND) or max(TBEGIN+TQTY), read from
+-- the end of these instead of from every file the channel ever had.
+CREATE INDEX FILELIST_CHANNEL_TEND ON FILELIST (STA, CH, TEND);
+CREATE INDEX FILELIST_CHANNEL_END ON FILELIST (STA, CH, TBEGIN+TQTY);
 
 DROP TABLE IF EXISTS SITECHAN;
 CREATE TABLE SITECHAN (
