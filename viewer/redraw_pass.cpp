@@ -220,7 +220,7 @@ void FillGaps(std::vector<float>& window, const std::vector<DataSegment>& segmen
 // file that cannot be read is left out of segments and the layout is decided
 // again over the rest, as if the catalogue had not named it.
 ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>& segments) {
-    const CWaveDatabase& db = p.session.state().database;
+    const CWaveDatabase& database = p.session.state().database;
     const std::size_t n = static_cast<std::size_t>(c.samplesInWindow > 0 ? c.samplesInWindow : 0);
     for (;;) {
         ChannelSamples out;
@@ -261,16 +261,16 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
                 const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
                 if (offset >= 0 && static_cast<std::size_t>(offset) < n) {
                     const std::size_t at = static_cast<std::size_t>(offset);
-                    rc = db.ReadSegmentSamples(seg, out.buffer.data() + at, n - at);
+                    rc = database.ReadSegmentSamples(seg, out.buffer.data() + at, n - at);
                 } else {
                     // Nothing of it lands in the window, but a file that cannot
                     // be read still counts as not read.
                     float first = 0;
-                    rc = db.ReadSegmentSamples(seg, &first, 1);
+                    rc = database.ReadSegmentSamples(seg, &first, 1);
                 }
             } else {
                 const std::size_t count = static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
-                rc = db.ReadSegmentSamples(seg, out.buffer.data() + at, count);
+                rc = database.ReadSegmentSamples(seg, out.buffer.data() + at, count);
                 out.pieces.push_back({at, count, WindowOffset(seg.tBegin, p.window.start, c.rate)});
                 at += count;
             }
@@ -320,9 +320,13 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime, ChannelOutcome& o
         Debug(p, "Trying to read " + e.name + "::" + e.ch + "::" + e.lcode);
         {
             Stopwatch sw(Field(p.timings, &PassTimings::catalogue));
-            EnsureConnected(p.session);
-            p.session.state().database.QueryInterval(e.name, e.ch, e.lcode, p.window.start,
-                                                     p.window.start + p.nsec, segments);
+            // The interval query checks the connection itself; only when that
+            // check fails is the connection made again and the query repeated.
+            CWaveDatabase& database = p.session.state().database;
+            const double from = p.window.start, to = p.window.start + p.nsec;
+            if (database.QueryInterval(e.name, e.ch, e.lcode, from, to, segments) == db::kProbeFailed &&
+                EnsureConnected(p.session))
+                database.QueryInterval(e.name, e.ch, e.lcode, from, to, segments);
         }
         ChannelSamples samples;
         {
