@@ -1,5 +1,10 @@
 #include "viewer/worker_pool.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace kvt::viewer {
 
 WorkerPool::WorkerPool(int threads, std::size_t maxQueued) : maxQueued_(maxQueued < 1 ? 1 : maxQueued) {
@@ -29,6 +34,13 @@ void WorkerPool::Submit(std::function<void()> task) {
 }
 
 void WorkerPool::Work() {
+    // The thread that submits the tasks is on the critical path (it reads and
+    // draws in order, and the workers wait for its next task); on a machine
+    // with as many cores as threads in all, the workers give way to it. A
+    // failure leaves the priority as it was.
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    if (errno == 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice + kWorkerNiceStep);
     for (;;) {
         std::function<void()> task;
         {

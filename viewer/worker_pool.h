@@ -15,6 +15,9 @@ namespace kvt::viewer {
 
 class WorkerPool {
 public:
+    //! How much lower (in nice steps) the workers run than the submitting thread.
+    static constexpr int kWorkerNiceStep = 4;
+
     //! Starts threads workers (0: none; tasks then run in Submit). At most
     //! maxQueued tasks wait at a time; Submit blocks while the queue is full,
     //! which bounds the sample buffers held by waiting tasks.
