@@ -118,14 +118,20 @@ inline DrawnRange RangeOfDrawnSamples(const float* samples, std::size_t count) n
             nan |= v != v;
         }
     }
+    // The four pairs folded lane by lane first (extremes do not depend on
+    // the order they are taken in), then the four lanes.
+    lo[0] = lo[1] < lo[0] ? lo[1] : lo[0];
+    lo[2] = lo[3] < lo[2] ? lo[3] : lo[2];
+    lo[0] = lo[2] < lo[0] ? lo[2] : lo[0];
+    hi[0] = hi[1] > hi[0] ? hi[1] : hi[0];
+    hi[2] = hi[3] > hi[2] ? hi[3] : hi[2];
+    hi[0] = hi[2] > hi[0] ? hi[2] : hi[0];
     DrawnRange r;
     bool plain = true;
     for (int i = 0; i < 4; ++i) {
         if (nan[i] != 0) plain = false;
-        for (int u = 0; u < 4; ++u) {
-            if (lo[u][i] < r.lo) r.lo = lo[u][i];
-            if (hi[u][i] > r.hi) r.hi = hi[u][i];
-        }
+        if (lo[0][i] < r.lo) r.lo = lo[0][i];
+        if (hi[0][i] > r.hi) r.hi = hi[0][i];
     }
     for (; q < count; ++q) {
         const float v = samples[q];

@@ -26,9 +26,21 @@ std::vector<PixelRun> BuildReducedTraceRuns(float* samples, std::size_t count, l
                                             const AmplitudeScale& scale) {
     std::vector<PixelRun> runs;
     RunCollector collect(runs);
-    PathRasteriser<RunCollector&> raster(collect);
+    PathPoint prev;
+    bool have = false;
     ForEachReducedTracePoint(samples, count, firstIndex, samplesInWindow, layout, b, scale,
-                             [&](const PathPoint& p) { raster.Add(p); });
+                             [&](const PathPoint& p) {
+                                 if (have && !p.move) {
+                                     // Most lines of a reduced trace run down one column:
+                                     // their pixels (end point excluded) are one run.
+                                     if (p.x == prev.x && p.y != prev.y)
+                                         collect.Column(p.x, prev.y, p.y > prev.y ? p.y - 1 : p.y + 1);
+                                     else
+                                         RasteriseLine(prev.x, prev.y, p.x, p.y, collect);
+                                 }
+                                 prev = p;
+                                 have = true;
+                             });
     return runs;
 }
 

@@ -94,6 +94,23 @@ public:
         }
         runs_.push_back(PixelRun{x, y, y});
     }
+    //! The pixels of column x from row ya to row yb, both included, in that
+    //! order: the same runs as plotting them one by one.
+    void Column(int x, int ya, int yb) {
+        const int lo = ya < yb ? ya : yb;
+        const int hi = ya < yb ? yb : ya;
+        if (!runs_.empty()) {
+            PixelRun& r = runs_.back();
+            // Plotted one by one from ya, the first pixel decides whether the
+            // current run goes on; the rest follow it row by row.
+            if (r.x == x && ya >= r.y0 - 1 && ya <= r.y1 + 1) {
+                if (lo < r.y0) r.y0 = lo;
+                if (hi > r.y1) r.y1 = hi;
+                return;
+            }
+        }
+        runs_.push_back(PixelRun{x, lo, hi});
+    }
 
 private:
     std::vector<PixelRun>& runs_;

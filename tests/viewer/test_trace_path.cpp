@@ -210,6 +210,26 @@ TEST(RunCollector, MergesTouchingPixelsOfOneColumnOnly) {
     }
 }
 
+// A whole column stretch at once gives the runs of plotting its pixels one by one.
+TEST(RunCollector, ColumnStretchEqualsItsPixelsOneByOne) {
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 200; ++trial) {
+        SCOPED_TRACE(trial);
+        std::vector<PixelRun> byColumn, byPixel;
+        RunCollector column(byColumn), pixel(byPixel);
+        for (int step = 0; step < 6; ++step) {
+            const int x = static_cast<int>(rng() % 3);
+            const int ya = static_cast<int>(rng() % 12), yb = static_cast<int>(rng() % 12);
+            column.Column(x, ya, yb);
+            for (int y = ya;; y += yb > ya ? 1 : -1) {
+                pixel(x, y);
+                if (y == yb) break;
+            }
+        }
+        EXPECT_EQ(byColumn, byPixel);
+    }
+}
+
 // The runs of a reduced trace cover exactly the pixels of every sample's
 // lines, on dense traces with gaps and clipping.
 TEST(ReducedTraceRuns, SamePixelsAsEverySample) {
