@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
                 runs[1].t.total / std::max(runs[5].t.total, 1e-9), runs[3].t.total / std::max(runs[6].t.total, 1e-9));
     const double imageBytes = 4.0 * size.width() * size.height();
     const double windowBytes = 4.0 * static_cast<double>(static_cast<long long>(seconds * rate));
-    std::printf("  peak heap of a pass (reduced, 1 thread / 2 workers): %.1f / %.1f MB; image %.1f MB + 3 windows %.1f MB = %.1f MB\n",
+    std::printf("  peak heap of a pass (reduced, 1 thread / 2 workers): %.1f / %.1f MB; limit: image %.1f MB + 3 windows %.1f MB = %.1f MB\n",
                 static_cast<double>(runs[3].peakBytes) / 1e6, static_cast<double>(runs[6].peakBytes) / 1e6,
                 imageBytes / 1e6, 3 * windowBytes / 1e6, (imageBytes + 3 * windowBytes) / 1e6);
     std::printf("  peak heap with filter (1 thread / 2 workers): %.1f / %.1f MB; every sample (no filter): %.1f MB\n",

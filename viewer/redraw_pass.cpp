@@ -69,7 +69,7 @@ struct Pass {
     //! Workers for filtering, scaling and reducing traces; null: all of it
     //! on this thread, at once.
     WorkerPool* pool = nullptr;
-    //! The channel windows the pass may hold: one being read plus one per worker.
+    //! The channel windows the pass may hold: one per worker (one without workers).
     SampleShelf& shelf;
     std::size_t shelfSize = 1;  //!< windows the shelf lends at most
     //! Drawing operations in the order the pass asks for them.
@@ -465,9 +465,11 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
 
         RedrawResult result;
         const int workers = threads > 1 ? threads : 0;
-        // One window being read and one per worker: the most sample memory
-        // the pass holds at a time.
-        const std::size_t windows = static_cast<std::size_t>(workers) + 1;
+        // One window per worker: the next channel is read into the window a
+        // worker gives back, while the other worker goes on. Reading a window
+        // from cached files takes a fraction of filtering it, so a window read
+        // ahead would save little and cost a third window of memory.
+        const std::size_t windows = workers > 0 ? static_cast<std::size_t>(workers) : 1;
         SampleShelf shelf(windows);
         DrawQueue queue(canvas, Field(timings, &PassTimings::draw));
         // Declared after the canvas, the shelf and the queue: the workers
