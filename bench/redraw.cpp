@@ -287,10 +287,10 @@ int main(int argc, char** argv) {
                                            100 * std::sin(static_cast<double>(i) * 0.37));
         const auto layout = kvt::viewer::BandLayout::Make(size.width(), size.height(), channels);
         // The same work for one channel, on its own buffer.
-        auto oneChannel = [&](int c, bool filter, std::vector<float>& buffer, kvt::viewer::SampleShelf& shelf) {
+        auto oneChannel = [&](int c, bool filter, kvt::viewer::SampleShelf& shelf) {
             kvt::viewer::TraceWork work;
-            work.samples = std::move(buffer);
-            std::copy(master.begin(), master.end(), work.samples.begin());
+            work.samples = kvt::viewer::SampleLoan(shelf, n);
+            std::copy(master.begin(), master.end(), work.samples.samples().begin());
             work.pieces = {{0, n, 0}};
             work.filter = {filter, 0.5f, 5.0f};
             work.rate = rate;
@@ -298,7 +298,7 @@ int main(int argc, char** argv) {
             work.layout = layout;
             work.band = layout.BandOf(c);
             kvt::viewer::TraceJob job;
-            kvt::viewer::RunTraceWork(work, job, shelf);
+            kvt::viewer::RunTraceWork(work, job);
         };
         for (const bool filter : {true, false}) {
             // 0: this thread alone; 1: two workers fed by this thread as in
@@ -314,8 +314,8 @@ int main(int argc, char** argv) {
                         kvt::viewer::WorkerPool pool(workers);
                         for (int c = 0; c < channels; ++c) {
                             auto work = std::make_shared<kvt::viewer::TraceWork>();
-                            work->samples = shelf.Take(n);
-                            std::copy(master.begin(), master.end(), work->samples.begin());
+                            work->samples = kvt::viewer::SampleLoan(shelf, n);
+                            std::copy(master.begin(), master.end(), work->samples.samples().begin());
                             work->pieces = {{0, n, 0}};
                             work->filter = {filter, 0.5f, 5.0f};
                             work->rate = rate;
@@ -323,7 +323,7 @@ int main(int argc, char** argv) {
                             work->layout = layout;
                             work->band = layout.BandOf(c);
                             auto job = std::make_shared<kvt::viewer::TraceJob>();
-                            pool.Submit([work, job, &shelf] { kvt::viewer::RunTraceWork(*work, *job, shelf); });
+                            pool.Submit([work, job] { kvt::viewer::RunTraceWork(*work, *job); });
                         }
                     }
                     best[w] = std::min(best[w], Seconds(t0));
@@ -333,10 +333,7 @@ int main(int argc, char** argv) {
                 for (int h = 0; h < 2; ++h)
                     halves.emplace_back([&, h] {
                         kvt::viewer::SampleShelf own(1);
-                        for (int c = h; c < channels; c += 2) {
-                            std::vector<float> buffer = own.Take(n);
-                            oneChannel(c, filter, buffer, own);
-                        }
+                        for (int c = h; c < channels; c += 2) oneChannel(c, filter, own);
                     });
                 for (std::thread& t : halves) t.join();
                 best[2] = std::min(best[2], Seconds(t0));

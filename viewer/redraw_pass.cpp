@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <functional>
@@ -140,7 +141,7 @@ void LogFilterApplied(Pass& p, const Channel& c) {
 // Hands the samples of a channel to a worker (or works on them here without
 // workers) and queues the drawing of the paths it makes; a failed job is
 // logged as the read of the channel would have been.
-void SubmitTrace(Pass& p, const Channel& c, std::vector<float> samples, std::vector<TracePiece> pieces,
+void SubmitTrace(Pass& p, const Channel& c, SampleLoan samples, std::vector<TracePiece> pieces,
                  const ScaleSetting& scaleSetting, ChannelOutcome& out) {
     auto work = std::make_shared<TraceWork>();
     work->samples = std::move(samples);
@@ -153,10 +154,18 @@ void SubmitTrace(Pass& p, const Channel& c, std::vector<float> samples, std::vec
     work->band = p.canvas.BandOf(c.index);
     work->reduce = p.reducePerColumn;
     auto job = std::make_shared<TraceJob>();
-    SampleShelf* shelf = &p.shelf;
-    auto task = [work, job, shelf]() { RunTraceWork(*work, *job, *shelf); };
-    if (p.pool != nullptr) p.pool->Submit(std::move(task));
-    else task();
+    auto task = [work, job]() { RunTraceWork(*work, *job); };
+    // The drawing waits for the job, so it must run: here, when the pool
+    // cannot take it.
+    bool queued = false;
+    if (p.pool != nullptr) {
+        try {
+            p.pool->Submit(task);
+            queued = true;
+        } catch (...) {
+        }
+    }
+    if (!queued) task();
 
     PassTimings* timings = p.timings;
     ChannelOutcome* outcome = &out;  // result.channels is reserved: the address stays
@@ -185,7 +194,7 @@ void SubmitTrace(Pass& p, const Channel& c, std::vector<float> samples, std::vec
 // The samples of one channel as read: one buffer from the shelf and how it
 // is cut into drawn pieces.
 struct ChannelSamples {
-    std::vector<float> buffer;
+    SampleLoan buffer;
     std::vector<TracePiece> pieces;
     bool joinable = false;  //!< one window buffer with gap markers where nothing was read
 };
@@ -240,7 +249,7 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
             const auto waitStart = Clock::now();
             const double drawnBefore = p.timings != nullptr ? p.timings->draw : 0;
             p.queue.DrawUntilFewerJobs(p.shelfSize);
-            out.buffer = p.shelf.Take(out.joinable ? n : total);
+            out.buffer = SampleLoan(p.shelf, out.joinable ? n : total);
             const double waited = std::chrono::duration<double>(Clock::now() - waitStart).count() -
                                   (p.timings != nullptr ? p.timings->draw - drawnBefore : 0);
             if (p.timings != nullptr) {
@@ -249,9 +258,10 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
             }
         }
         if (out.joinable) {
-            FillGaps(out.buffer, segments, p.window.start, c.rate);
+            FillGaps(out.buffer.samples(), segments, p.window.start, c.rate);
             out.pieces.push_back({0, n, 0});
         }
+        float* const buffer = out.buffer.samples().data();
         std::size_t at = 0;
         std::size_t failed = segments.size();
         for (std::size_t k = 0; k < segments.size() && failed == segments.size(); ++k) {
@@ -261,7 +271,7 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
                 const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
                 if (offset >= 0 && static_cast<std::size_t>(offset) < n) {
                     const std::size_t at = static_cast<std::size_t>(offset);
-                    rc = database.ReadSegmentSamples(seg, out.buffer.data() + at, n - at);
+                    rc = database.ReadSegmentSamples(seg, buffer + at, n - at);
                 } else {
                     // Nothing of it lands in the window, but a file that cannot
                     // be read still counts as not read.
@@ -270,14 +280,14 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
                 }
             } else {
                 const std::size_t count = static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
-                rc = database.ReadSegmentSamples(seg, out.buffer.data() + at, count);
+                rc = database.ReadSegmentSamples(seg, buffer + at, count);
                 out.pieces.push_back({at, count, WindowOffset(seg.tBegin, p.window.start, c.rate)});
                 at += count;
             }
             if (rc != db::kOk) failed = k;
         }
         if (failed == segments.size()) return out;
-        p.shelf.Give(std::move(out.buffer));
+        out.buffer.Return();
         segments.erase(segments.begin() + static_cast<std::ptrdiff_t>(failed));
     }
 }
@@ -399,11 +409,15 @@ void DrawChannel(Pass& p, int i, const std::array<double, kMaxChannels>& latest,
     result.titleStart = p.window.start;
     result.titleLength = p.nsec;
     c.filter = ParseFilter(e.filter, c.rate);
-    c.samplesInWindow = static_cast<long long>(c.rate * p.nsec);
+    // A window of more samples than a segment can count comes from a rate
+    // the catalogue got wrong; it could be neither held nor drawn.
+    const double windowSamples = c.rate * p.nsec;
+    const bool usableRate = c.rate > 0 && windowSamples <= static_cast<double>(INT32_MAX);
+    c.samplesInWindow = usableRate ? static_cast<long long>(windowSamples) : 0;
 
     bool lagging = false;
     const double latestTime = latest[static_cast<size_t>(i)];
-    if (c.rate <= 0) {
+    if (!usableRate) {
         // Described, but the catalogue gives no usable rate: nothing can be
         // placed in the window, whatever the newest data time says.
         out.statusText = NoDataText(e.name, e.ch, e.lcode);

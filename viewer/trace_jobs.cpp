@@ -62,11 +62,11 @@ std::size_t SampleShelf::CapacityBytes() const {
     return madeBytes_;
 }
 
-void RunTraceWork(TraceWork& work, TraceJob& job, SampleShelf& shelf) noexcept {
+void RunTraceWork(TraceWork& work, TraceJob& job) noexcept {
     try {
         AmplitudeScale scale;
         for (const TracePiece& piece : work.pieces) {
-            float* samples = work.samples.data() + piece.begin;
+            float* samples = work.samples.samples().data() + piece.begin;
             if (work.filter.on) {
                 const auto t = Clock::now();
                 ApplyBandPass(samples, piece.count, 1.0 / work.rate, work.filter.low, work.filter.high);
@@ -87,7 +87,7 @@ void RunTraceWork(TraceWork& work, TraceJob& job, SampleShelf& shelf) noexcept {
         job.runs.clear();
         job.paths.clear();
     }
-    shelf.Give(std::move(work.samples));
+    work.samples.Return();
     job.finished.set_value();
 }
 

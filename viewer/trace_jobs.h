@@ -48,6 +48,42 @@ private:
     std::size_t madeBytes_ = 0;
 };
 
+//! A buffer lent by a shelf, given back when the loan ends (also when an
+//! exception unwinds past it), so a failed channel never keeps a window
+//! from the channels after it.
+class SampleLoan {
+public:
+    SampleLoan() = default;
+    //! Takes a buffer of n samples from shelf (see SampleShelf::Take).
+    SampleLoan(SampleShelf& shelf, std::size_t n) : buffer_(shelf.Take(n)), shelf_(&shelf) {}
+    ~SampleLoan() { Return(); }
+    SampleLoan(SampleLoan&& other) noexcept : buffer_(std::move(other.buffer_)), shelf_(other.shelf_) {
+        other.shelf_ = nullptr;
+    }
+    SampleLoan& operator=(SampleLoan&& other) noexcept {
+        if (this != &other) {
+            Return();
+            buffer_ = std::move(other.buffer_);
+            shelf_ = other.shelf_;
+            other.shelf_ = nullptr;
+        }
+        return *this;
+    }
+    SampleLoan(const SampleLoan&) = delete;
+    SampleLoan& operator=(const SampleLoan&) = delete;
+
+    std::vector<float>& samples() noexcept { return buffer_; }
+    //! Gives the buffer back now (nothing when nothing is lent).
+    void Return() noexcept {
+        if (shelf_ != nullptr) shelf_->Give(std::move(buffer_));
+        shelf_ = nullptr;
+    }
+
+private:
+    std::vector<float> buffer_;
+    SampleShelf* shelf_ = nullptr;
+};
+
 //! One stretch of a job's buffer drawn on its own: samples
 //! [begin, begin + count), the first of them at x index firstIndex of the
 //! window (below 0: filtered and counted in the automatic range, not drawn).
@@ -59,7 +95,7 @@ struct TracePiece {
 
 //! What a job needs: the samples and how to turn them into trace paths.
 struct TraceWork {
-    std::vector<float> samples;       //!< a buffer from the shelf, given back when done
+    SampleLoan samples;               //!< a buffer from the shelf, given back when done
     std::vector<TracePiece> pieces;   //!< in drawing order; the automatic range carries over
     FilterSetting filter;             //!< band-pass of the channel (on or off)
     double rate = 0;                  //!< samples/s
@@ -85,9 +121,9 @@ struct TraceJob {
 
 //! Runs the CPU stages of work into job: per piece the band-pass, the
 //! automatic range (carried over from piece to piece) and the pixel runs
-//! (or the path). Gives the
-//! buffer back to shelf and fulfils job.done, also on failure. Never throws.
-void RunTraceWork(TraceWork& work, TraceJob& job, SampleShelf& shelf) noexcept;
+//! (or the path). Gives the buffer back and fulfils job.done, also on
+//! failure. Never throws.
+void RunTraceWork(TraceWork& work, TraceJob& job) noexcept;
 
 //! Drawing operations in the order the pass asks for them, run on the pass's
 //! thread; an operation on a trace waits for its job. Seconds spent drawing

@@ -231,11 +231,12 @@ TEST_F(RedrawPassTest, StatusTextsOfEveryKind) {
     AddChannel("NONE", 20, {});                                                     // described only
     AddChannel("UNDESC", std::nullopt, {{end - 600, 600, 20}});                     // recorded only
     AddChannel("ODD", 20, {{end - 600, 600, 19.999}}, 20);                          // rate differs
-    WriteSettings({{"N#", "6"}, {"NSEC#", "300"}, {"MODE", "0"}},
-                  {"NEW", "DAY", "DAYS", "NONE", "UNDESC", "ODD"});
+    AddChannel("HUGE", 1e12, {{end - 600, 600, 1e12}}, 20);  // a window no memory could hold
+    WriteSettings({{"N#", "7"}, {"NSEC#", "300"}, {"MODE", "0"}},
+                  {"NEW", "DAY", "DAYS", "NONE", "UNDESC", "ODD", "HUGE"});
     auto r = Pass();
     ASSERT_TRUE(r);
-    ASSERT_EQ(r->channels.size(), 6u);
+    ASSERT_EQ(r->channels.size(), 7u);
     struct Expect {
         std::string text;
         bool labelled, lagging, traced;
@@ -248,8 +249,10 @@ TEST_F(RedrawPassTest, StatusTextsOfEveryKind) {
         {"В базе нет описания для станции - \"UNDESC\" , канала - \"BHZ\" и LCODE - \"??\"", false,
          false, false},
         {"", true, false, true},
+        {"В базе нет данных для станции - \"HUGE\", канала - \"BHZ\" и LCODE - \"??\"", true, true,
+         false},
     };
-    for (size_t i = 0; i < 6; ++i) {
+    for (size_t i = 0; i < 7; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(r->channels[i].statusText, expected[i].text);
         EXPECT_EQ(r->channels[i].labelled, expected[i].labelled);
@@ -262,7 +265,7 @@ TEST_F(RedrawPassTest, StatusTextsOfEveryKind) {
                         "ODD  ::BHZ  ::?? : SPS from FILELIST differs from SITECHAN"),
               log.end());
     // The rate that differs is drawn in red in the label row of band 5.
-    EXPECT_GT(CountColour(*r, 6, 5, qRgb(255, 0, 0)), 0);
+    EXPECT_GT(CountColour(*r, 7, 5, qRgb(255, 0, 0)), 0);
 }
 
 TEST_F(RedrawPassTest, DataInFutureWhenTheReadFindsNothing) {

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +45,30 @@ TEST(SampleShelf, LendsAtMostItsLimitAndReusesGivenBuffers) {
     shelf.Give(std::move(b));
 }
 
+// A loan gives its buffer back however it ends: returned, moved on, or
+// dropped while an exception unwinds.
+TEST(SampleLoan, GivesTheBufferBackOnceHoweverItEnds) {
+    SampleShelf shelf(1);
+    {
+        SampleLoan loan(shelf, 10);
+        SampleLoan moved(std::move(loan));
+        loan.Return();  // the moved-from loan holds nothing
+        EXPECT_EQ(moved.samples().size(), 10u);
+    }
+    try {
+        SampleLoan loan(shelf, 10);
+        throw std::runtime_error("a failed channel");
+    } catch (const std::runtime_error&) {
+    }
+    SampleLoan again(shelf, 20);  // would wait for ever if a buffer were still out
+    again.Return();
+    again.Return();
+    SampleLoan last(shelf, 5);
+    last = SampleLoan();  // assigning over a loan ends it
+    SampleLoan after(shelf, 5);
+    EXPECT_EQ(after.samples().size(), 5u);
+}
+
 class TraceJobs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -63,18 +88,19 @@ TEST_F(TraceJobs, RangeCarriesOverFromPiecesNotDrawn) {
     const Band band = layout.BandOf(0);
     SampleShelf shelf(1);
     TraceWork work;
-    work.samples = shelf.Take(200);
-    for (std::size_t i = 0; i < 100; ++i) work.samples[i] = i % 2 == 0 ? 5000.0f : -5000.0f;  // loud
-    for (std::size_t i = 100; i < 200; ++i) work.samples[i] = i % 2 == 0 ? 10.0f : -10.0f;    // quiet
+    work.samples = SampleLoan(shelf, 200);
+    std::vector<float>& v = work.samples.samples();
+    for (std::size_t i = 0; i < 100; ++i) v[i] = i % 2 == 0 ? 5000.0f : -5000.0f;  // loud
+    for (std::size_t i = 100; i < 200; ++i) v[i] = i % 2 == 0 ? 10.0f : -10.0f;    // quiet
     work.pieces = {{0, 100, -150}, {100, 100, 20}};
     work.rate = 1000;  // no samples skipped at the ends of a piece
     work.samplesInWindow = 300;
     work.layout = layout;
     work.band = band;
-    std::vector<float> quiet(work.samples.begin() + 100, work.samples.end());
+    std::vector<float> quiet(v.begin() + 100, v.end());
 
     TraceJob job;
-    RunTraceWork(work, job, shelf);
+    RunTraceWork(work, job);
     EXPECT_EQ(job.done.wait_for(std::chrono::seconds(0)), std::future_status::ready);
     EXPECT_FALSE(job.failed);
     ASSERT_EQ(job.runs.size(), 1u);
@@ -140,9 +166,10 @@ TEST_F(TraceJobs, WorkersNeverHoldMoreWindowsThanTheShelfLends) {
         for (int c = 0; c < 20; ++c) {
             queue.DrawUntilFewerJobs(3);
             auto work = std::make_shared<TraceWork>();
-            work->samples = shelf.Take(5000);
-            for (std::size_t i = 0; i < work->samples.size(); ++i)
-                work->samples[i] = static_cast<float>((i * 7919 + static_cast<std::size_t>(c)) % 1000);
+            work->samples = SampleLoan(shelf, 5000);
+            std::vector<float>& v = work->samples.samples();
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = static_cast<float>((i * 7919 + static_cast<std::size_t>(c)) % 1000);
             work->pieces = {{0, 5000, 0}};
             work->filter = {c % 2 == 0, 0.5f, 5.0f};
             work->rate = 100;
@@ -150,7 +177,7 @@ TEST_F(TraceJobs, WorkersNeverHoldMoreWindowsThanTheShelfLends) {
             work->layout = layout;
             work->band = layout.BandOf(c);
             auto job = std::make_shared<TraceJob>();
-            pool.Submit([work, job, &shelf] { RunTraceWork(*work, *job, shelf); });
+            pool.Submit([work, job] { RunTraceWork(*work, *job); });
             queue.Push(
                 [&drawn, c, job](TraceCanvas& cv) {
                     EXPECT_FALSE(job->failed);
