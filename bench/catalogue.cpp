@@ -27,6 +27,8 @@
 // StepAPI=0 or JournalMode=DELETE) to compare settings; unless given, the data
 // source sets JournalMode=WAL and StepAPI=1, as the demo's does.
 
+#include "bench_sql.h"
+
 #include "dblib/odbc_statement.h"
 #include "dblib/sql_text.h"
 #include "dblib/wave_database.h"
@@ -58,43 +60,9 @@ double CpuNow() {
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
-std::string FindSqliteDriver() {
-    for (const char* dir : {"/usr/lib/x86_64-linux-gnu/odbc", "/usr/lib/aarch64-linux-gnu/odbc",
-                            "/usr/lib/odbc", "/usr/lib64", "/usr/lib"}) {
-        fs::path p = fs::path(dir) / "libsqlite3odbc.so";
-        if (fs::exists(p)) return p.string();
-    }
-    return {};
-}
+bool Exec(void* hdbc, const std::string& sql) { return kvt::bench::ExecSql(hdbc, sql, "catalogue"); }
 
-bool Exec(void* hdbc, const std::string& sql) {
-    kvt::OdbcStatement st(hdbc);
-    if (!st.ExecDirect(sql)) {
-        std::fprintf(stderr, "catalogue: %s\n  in: %.200s\n", st.diagnostic().c_str(), sql.c_str());
-        return false;
-    }
-    return true;
-}
-
-// Runs the schema script: statements end with ';' at a line end, "--" lines are comments.
-bool RunScript(void* hdbc, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "catalogue: cannot read %s\n", path.c_str());
-        return false;
-    }
-    std::string line, statement;
-    while (std::getline(in, line)) {
-        if (line.rfind("--", 0) == 0) continue;
-        statement += line + "\n";
-        const auto end = line.find_last_not_of(" \t\r");
-        if (end != std::string::npos && line[end] == ';') {
-            if (!Exec(hdbc, statement)) return false;
-            statement.clear();
-        }
-    }
-    return true;
-}
+bool RunScript(void* hdbc, const std::string& path) { return kvt::bench::RunSqlScript(hdbc, path, "catalogue"); }
 
 // One query of the viewer's kind: a statement of its own, column 1 bound as a
 // double, every row fetched (only the first with firstOnly, as the rate
@@ -193,7 +161,7 @@ int main(int argc, char** argv) {
                              "[KEY=VALUE ...]\n");
         return 2;
     }
-    const std::string driver = FindSqliteDriver();
+    const std::string driver = kvt::bench::FindSqliteDriver();
     if (driver.empty()) {
         std::fprintf(stderr, "catalogue: the SQLite ODBC driver is missing (scripts/setup)\n");
         return 1;

@@ -11,6 +11,8 @@
 // PostgreSQL is used when KVT_TESTDB_DIR names the directory of running test
 // servers (scripts/testdb start DIR); otherwise only SQLite is measured.
 
+#include "bench_sql.h"
+
 #include "dblib/odbc_statement.h"
 #include "dblib/sql_text.h"
 #include "dblib/wave_database.h"
@@ -62,12 +64,7 @@ std::string ReadText(const fs::path& file) {
     return out.str();
 }
 
-bool Exec(void* hdbc, const std::string& sql) {
-    kvt::OdbcStatement st(hdbc);
-    if (st.ExecDirect(sql)) return true;
-    std::fprintf(stderr, "read_interval: %s: %s\n", sql.c_str(), st.diagnostic().c_str());
-    return false;
-}
+bool Exec(void* hdbc, const std::string& sql) { return kvt::bench::ExecSql(hdbc, sql, "read_interval"); }
 
 struct FileInfo {
     std::string path;

@@ -14,6 +14,7 @@
 // The catalogue is a throw-away SQLite file with its own ODBC data source in a
 // temporary directory (removed at the end).
 
+#include "bench_sql.h"
 #include "heap_meter.h"
 
 #include "common/time_values.h"
@@ -56,43 +57,9 @@ double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-std::string FindSqliteDriver() {
-    for (const char* dir : {"/usr/lib/x86_64-linux-gnu/odbc", "/usr/lib/aarch64-linux-gnu/odbc",
-                            "/usr/lib/odbc", "/usr/lib64", "/usr/lib"}) {
-        fs::path p = fs::path(dir) / "libsqlite3odbc.so";
-        if (fs::exists(p)) return p.string();
-    }
-    return {};
-}
+bool Exec(void* hdbc, const std::string& sql) { return kvt::bench::ExecSql(hdbc, sql, "redraw"); }
 
-bool Exec(void* hdbc, const std::string& sql) {
-    kvt::OdbcStatement st(hdbc);
-    if (!st.ExecDirect(sql)) {
-        std::fprintf(stderr, "redraw: %s\n  in: %.200s\n", st.diagnostic().c_str(), sql.c_str());
-        return false;
-    }
-    return true;
-}
-
-// Runs the schema script: statements end with ';' at a line end, "--" lines are comments.
-bool RunScript(void* hdbc, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "redraw: cannot read %s\n", path.c_str());
-        return false;
-    }
-    std::string line, statement;
-    while (std::getline(in, line)) {
-        if (line.rfind("--", 0) == 0) continue;
-        statement += line + "\n";
-        const auto end = line.find_last_not_of(" \t\r");
-        if (end != std::string::npos && line[end] == ';') {
-            if (!Exec(hdbc, statement)) return false;
-            statement.clear();
-        }
-    }
-    return true;
-}
+bool RunScript(void* hdbc, const std::string& path) { return kvt::bench::RunSqlScript(hdbc, path, "redraw"); }
 
 }  // namespace
 
@@ -104,7 +71,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: redraw [CHANNELS(1-64) [SECONDS [RATE]]]\n");
         return 2;
     }
-    const std::string driver = FindSqliteDriver();
+    const std::string driver = kvt::bench::FindSqliteDriver();
     if (driver.empty()) {
         std::fprintf(stderr, "redraw: the SQLite ODBC driver is missing (scripts/setup)\n");
         return 1;

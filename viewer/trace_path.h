@@ -83,17 +83,7 @@ std::vector<PixelRun> BuildReducedTraceRuns(float* samples, std::size_t count, l
 class RunCollector {
 public:
     explicit RunCollector(std::vector<PixelRun>& runs) : runs_(runs) {}
-    void operator()(int x, int y) {
-        if (!runs_.empty()) {
-            PixelRun& r = runs_.back();
-            if (r.x == x && y >= r.y0 - 1 && y <= r.y1 + 1) {
-                if (y < r.y0) r.y0 = y;
-                if (y > r.y1) r.y1 = y;
-                return;
-            }
-        }
-        runs_.push_back(PixelRun{x, y, y});
-    }
+    void operator()(int x, int y) { Column(x, y, y); }
     //! The pixels of column x from row ya to row yb, both included, in that
     //! order: the same runs as plotting them one by one.
     void Column(int x, int ya, int yb) {
