@@ -6,6 +6,7 @@
 //   filter [samples] [runs]
 
 #include "viewer/bandpass_filter.h"
+#include "viewer/filter_reference.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,51 +22,7 @@ namespace {
 
 using kvt::viewer::FilterDesign;
 
-bool IsReal(float v) { return !kvt::viewer::IsGapMarker(v) && std::isfinite(v); }
 
-// The straightforward loop: mean removal in its own pass, then every sample
-// through an array of section states indexed by the runtime section count.
-void ReferenceRun(const FilterDesign& design, float* samples, std::size_t count) {
-    if (samples == nullptr || count == 0) return;
-    double sum = 0.0;
-    std::size_t real = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (IsReal(samples[i])) {
-            sum += samples[i];
-            ++real;
-        }
-    }
-    if (real == 0) return;
-    const double mean = sum / static_cast<double>(real);
-    std::size_t first = count;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (IsReal(samples[i])) {
-            samples[i] = static_cast<float>(samples[i] - mean);
-            if (first == count) first = i;
-        }
-    }
-    struct State {
-        float x1, x2, y1, y2;
-    };
-    State state[kvt::viewer::kMaxSections];
-    const float start = samples[first];
-    for (int s = 0; s < design.count; ++s) state[s] = {start, start, start, start};
-    for (std::size_t i = first; i < count; ++i) {
-        if (!IsReal(samples[i])) continue;
-        float v = samples[i];
-        for (int s = 0; s < design.count; ++s) {
-            const kvt::viewer::BiquadSection& c = design.sections[static_cast<std::size_t>(s)];
-            State& st = state[s];
-            const float y = c.b0 * v + c.b1 * st.x1 + c.b2 * st.x2 - (c.a1 * st.y1 + c.a2 * st.y2);
-            st.x2 = st.x1;
-            st.x1 = v;
-            st.y2 = st.y1;
-            st.y1 = y;
-            v = y;
-        }
-        samples[i] = v;
-    }
-}
 
 // Best time of several runs, in nanoseconds per sample; out gets the result.
 template <typename Run>
@@ -124,7 +81,7 @@ int main(int argc, char** argv) {
     for (const Signal& s : signals) {
         std::vector<float> ref, fast;
         const double refNs = BestNsPerSample(s.samples, runs, ref, [&](float* p, std::size_t c) {
-            ReferenceRun(design, p, c);
+            kvt::viewer::RunFilterReference(design, p, c);
         });
         const double fastNs = BestNsPerSample(s.samples, runs, fast, [&](float* p, std::size_t c) {
             RunFilter(design, p, c);
@@ -145,7 +102,7 @@ int main(int argc, char** argv) {
         cut.count = count;
         std::vector<float> ref, fast;
         const double refNs = BestNsPerSample(signals[0].samples, runs, ref, [&](float* p, std::size_t c) {
-            ReferenceRun(cut, p, c);
+            kvt::viewer::RunFilterReference(cut, p, c);
         });
         const double fastNs = BestNsPerSample(signals[0].samples, runs, fast, [&](float* p, std::size_t c) {
             RunFilter(cut, p, c);

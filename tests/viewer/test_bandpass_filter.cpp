@@ -1,5 +1,6 @@
 // Band-pass filter of the monitor: design, mean removal, gap handling.
 #include "viewer/bandpass_filter.h"
+#include "viewer/filter_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -241,51 +242,6 @@ TEST(FilterDesign, EdgeCornersGiveStableOutput) {
     }
 }
 
-// The plain form of RunFilter: the mean removed in a pass of its own, then
-// every real sample through an array of section states indexed by the section
-// count. The fast loop must give exactly these floats.
-void ReferenceRun(const FilterDesign& design, float* samples, std::size_t count) {
-    auto isReal = [](float v) { return !IsGapMarker(v) && std::isfinite(v); };
-    if (samples == nullptr || count == 0) return;
-    double sum = 0.0;
-    std::size_t real = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (isReal(samples[i])) {
-            sum += samples[i];
-            ++real;
-        }
-    }
-    if (real == 0) return;
-    const double mean = sum / static_cast<double>(real);
-    std::size_t first = count;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (isReal(samples[i])) {
-            samples[i] = static_cast<float>(samples[i] - mean);
-            if (first == count) first = i;
-        }
-    }
-    struct State {
-        float x1, x2, y1, y2;
-    };
-    State state[kMaxSections];
-    const float start = samples[first];
-    for (int s = 0; s < design.count; ++s) state[s] = {start, start, start, start};
-    for (std::size_t i = first; i < count; ++i) {
-        if (!isReal(samples[i])) continue;
-        float v = samples[i];
-        for (int s = 0; s < design.count; ++s) {
-            const BiquadSection& c = design.sections[static_cast<std::size_t>(s)];
-            State& st = state[s];
-            const float y = c.b0 * v + c.b1 * st.x1 + c.b2 * st.x2 - (c.a1 * st.y1 + c.a2 * st.y2);
-            st.x2 = st.x1;
-            st.x1 = v;
-            st.y2 = st.y1;
-            st.y1 = y;
-            v = y;
-        }
-        samples[i] = v;
-    }
-}
 
 struct Signal {
     std::string reason;
@@ -430,7 +386,7 @@ TEST(FilterIdentity, SameFloatsAsPlainLoopForEveryDesignAndInput) {
             SCOPED_TRACE(s.reason);
             std::vector<float> expected = s.samples;
             std::vector<float> actual = s.samples;
-            ReferenceRun(design, expected.data(), expected.size());
+            RunFilterReference(design, expected.data(), expected.size());
             ASSERT_EQ(ApplyFilter(actual.data(), actual.size(), kDt100, d.type, d.order, d.f1, d.f2, 1),
                       FilterStatus::Ok);
             EXPECT_EQ(FirstDifferentBits(expected, actual), expected.size());
@@ -452,7 +408,7 @@ TEST(FilterIdentity, SameFloatsForEverySectionCount) {
             SCOPED_TRACE(s.reason);
             std::vector<float> expected = s.samples;
             std::vector<float> actual = s.samples;
-            ReferenceRun(design, expected.data(), expected.size());
+            RunFilterReference(design, expected.data(), expected.size());
             RunFilter(design, actual.data(), actual.size());
             EXPECT_EQ(FirstDifferentBits(expected, actual), expected.size());
         }
