@@ -22,8 +22,6 @@ namespace {
 
 using kvt::viewer::FilterDesign;
 
-
-
 // Best time of several runs, in nanoseconds per sample; out gets the result.
 template <typename Run>
 double BestNsPerSample(const std::vector<float>& input, int runs, std::vector<float>& out, Run run) {
