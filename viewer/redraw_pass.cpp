@@ -72,7 +72,6 @@ struct Pass {
     WorkerPool* pool = nullptr;
     //! The channel windows the pass may hold: one per worker (one without workers).
     SampleShelf& shelf;
-    std::size_t shelfSize = 1;  //!< windows the shelf lends at most
     //! Drawing operations in the order the pass asks for them.
     DrawQueue& queue;
 };
@@ -248,7 +247,7 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
             // under way than the shelf has windows.
             const auto waitStart = Clock::now();
             const double drawnBefore = p.timings != nullptr ? p.timings->draw : 0;
-            p.queue.DrawUntilFewerJobs(p.shelfSize);
+            p.queue.DrawUntilFewerJobs(p.shelf.limit());
             out.buffer = SampleLoan(p.shelf, out.joinable ? n : total);
             const double waited = std::chrono::duration<double>(Clock::now() - waitStart).count() -
                                   (p.timings != nullptr ? p.timings->draw - drawnBefore : 0);
@@ -490,7 +489,7 @@ std::optional<RedrawResult> RunRedrawPass(ViewerSession& session, QSize drawingS
         // finish and join before the objects their tasks use go away.
         WorkerPool pool(workers);
         Pass p{session, settings, canvas, timings, {}, nsec, LogIsDebug(), LogWarningsOn(),
-                reducePerColumn, workers > 0 ? &pool : nullptr, shelf, windows, queue};
+                reducePerColumn, workers > 0 ? &pool : nullptr, shelf, queue};
         double latestMax;
         {
             Stopwatch sw(Field(timings, &PassTimings::catalogue));

@@ -70,8 +70,8 @@ public:
     void DrawTrace(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
                    int i, const AmplitudeScale& scale, bool reducePerColumn = false);
 
-    //! Draws a path made by BuildDrawnTracePath with the trace pen: the
-    //! picture DrawTrace gives for the same samples.
+    //! Draws a path made by BuildTracePath with the trace pen: the picture
+    //! DrawTrace gives for the same samples.
     void DrawPath(const std::vector<PathPoint>& path);
     //! Fills runs made by BuildReducedTraceRuns with the trace pen (pixels
     //! outside the image are skipped).

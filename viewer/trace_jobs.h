@@ -38,6 +38,8 @@ public:
     void Give(std::vector<float> buffer) noexcept;
     //! Bytes of all buffers made so far (lent or on the shelf).
     std::size_t CapacityBytes() const;
+    //! The most buffers lent out at a time.
+    std::size_t limit() const noexcept { return limit_; }
 
 private:
     mutable std::mutex lock_;

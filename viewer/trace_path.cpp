@@ -11,16 +11,6 @@ std::vector<PathPoint> BuildTracePath(float* samples, std::size_t count, long lo
     return path;
 }
 
-std::vector<PathPoint> BuildDrawnTracePath(float* samples, std::size_t count, long long firstIndex,
-                                           long long samplesInWindow, const BandLayout& layout, const Band& b,
-                                           const AmplitudeScale& scale, bool reduce) {
-    if (!reduce) return BuildTracePath(samples, count, firstIndex, samplesInWindow, layout, b, scale);
-    std::vector<PathPoint> path;
-    ForEachReducedTracePoint(samples, count, firstIndex, samplesInWindow, layout, b, scale,
-                             [&](const PathPoint& p) { path.push_back(p); });
-    return path;
-}
-
 std::vector<PixelRun> BuildReducedTraceRuns(float* samples, std::size_t count, long long firstIndex,
                                             long long samplesInWindow, const BandLayout& layout, const Band& b,
                                             const AmplitudeScale& scale) {

@@ -63,15 +63,8 @@ std::vector<PathPoint> BuildTracePath(float* samples, std::size_t count, long lo
                                       long long samplesInWindow, const BandLayout& layout, const Band& b,
                                       const AmplitudeScale& scale);
 
-//! The points of a trace for TraceCanvas::DrawPath: reduced per column, or
-//! with reduce false one to every sample. Clips samples like DrawTrace.
-std::vector<PathPoint> BuildDrawnTracePath(float* samples, std::size_t count, long long firstIndex,
-                                           long long samplesInWindow, const BandLayout& layout, const Band& b,
-                                           const AmplitudeScale& scale, bool reduce);
-
-//! The pixels of the reduced trace (the path of BuildDrawnTracePath with
-//! reduce true, rasterised with PathRasteriser) as vertical runs, in drawing
-//! order. Filling the runs sets exactly the pixels drawing the path sets;
+//! The pixels of the reduced trace (the points of ForEachReducedTracePoint,
+//! rasterised with PathRasteriser) as vertical runs, in drawing order. Filling the runs sets exactly the pixels drawing the path sets;
 //! most columns of a dense trace are one run. Clips samples like DrawTrace.
 std::vector<PixelRun> BuildReducedTraceRuns(float* samples, std::size_t count, long long firstIndex,
                                             long long samplesInWindow, const BandLayout& layout, const Band& b,
