@@ -11,6 +11,7 @@
 #include "dblib/db_result.h"
 #include "dblib/db_schema.h"
 #include "dblib/removal_log.h"
+#include "dblib/segment_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -111,6 +112,10 @@ public:
     //! db::kFileOpenFailed or db::kFileReadFailed (dest then holds part of
     //! the samples).
     int ReadSegmentSamples(const DataSegment& seg, float* dest, std::size_t capacity) const noexcept;
+    //! The same in two steps: opens the file of a planned segment into file
+    //! (0 or db::kFileOpenFailed), to be read later with SegmentFile::Read,
+    //! on any thread.
+    int OpenSegment(const DataSegment& seg, SegmentFile& file) const noexcept;
 
     //! Reads the interval of the request fields (station, channel,
     //! locationCode, timeBegin, timeEnd) into one buffer starting at timeBegin;

@@ -1,74 +1,25 @@
 // CWaveDatabase: the interval reader and the latest-file queries.
 #include "dblib/data_file.h"
 #include "dblib/odbc_handles.h"
+#include "dblib/segment_file.h"
 #include "dblib/sql_text.h"
 #include "dblib/wave_database.h"
 
 #include <algorithm>
-#include <bit>
-#include <cerrno>
 #include <cmath>
-#include <fcntl.h>
 #include <new>
-#include <unistd.h>
 
 namespace kvt {
 
 namespace {
 
-// A read-only data file; closed by the destructor.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path) noexcept
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~ReadOnlyFile() noexcept {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    bool ok() const noexcept { return fd_ >= 0; }
-
-    // Reads size bytes at position; past the end of a short file the rest
-    // of buffer is set to zero. False on a read error.
-    bool ReadAt(std::int64_t position, unsigned char* buffer, std::size_t size) noexcept {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(fd_, buffer + done, size - done,
-                                      static_cast<off_t>(position + static_cast<std::int64_t>(done)));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return false;
-            if (n == 0) break;  // the end of a short file
-            done += static_cast<std::size_t>(n);
-        }
-        std::fill(buffer + done, buffer + size, static_cast<unsigned char>(0));
-        return true;
-    }
-
-private:
-    int fd_;
-};
-
 // Reads count samples of dataType at byte position of the file at path into
 // out[0..count), converted to float (samples past the end of the file are 0).
 int ReadSamples(const std::string& path, int dataType, std::int64_t position, std::size_t count,
                 float* out) noexcept {
-    try {
-        const std::size_t size = static_cast<std::size_t>(SampleSize(dataType));
-        ReadOnlyFile file(path);
-        if (!file.ok()) return db::kFileOpenFailed;
-        if (dataType == kFloat32 && std::endian::native == std::endian::little) {
-            // The stored form is the in-memory form: read straight into the samples.
-            if (!file.ReadAt(position, reinterpret_cast<unsigned char*>(out), count * size))
-                return db::kFileReadFailed;
-            return db::kOk;
-        }
-        std::vector<unsigned char> raw(count * size);
-        if (!file.ReadAt(position, raw.data(), raw.size())) return db::kFileReadFailed;
-        ConvertSamples(dataType, raw.data(), count, out);
-        return db::kOk;
-    } catch (const std::bad_alloc&) {
-        return db::kFileReadFailed;
-    }
+    SegmentFile file;
+    const int rc = file.Open(path, dataType, position, static_cast<std::int64_t>(count));
+    return rc != db::kOk ? rc : file.Read(out, count);
 }
 
 // One row of the interval query, as bound.
@@ -159,14 +110,18 @@ int CWaveDatabase::QueryInterval(std::string_view sta, std::string_view ch, std:
     return rc;
 }
 
-int CWaveDatabase::ReadSegmentSamples(const DataSegment& seg, float* dest, std::size_t capacity) const noexcept {
+int CWaveDatabase::OpenSegment(const DataSegment& seg, SegmentFile& file) const noexcept {
     try {
-        const std::size_t count =
-            std::min<std::size_t>(static_cast<std::size_t>(seg.count > 0 ? seg.count : 0), capacity);
-        return ReadSamples(ResolveDataPath(dataDir_, seg.path), seg.dataType, seg.filePosition, count, dest);
+        return file.Open(ResolveDataPath(dataDir_, seg.path), seg.dataType, seg.filePosition, seg.count);
     } catch (const std::bad_alloc&) {
-        return db::kFileReadFailed;
+        return db::kFileOpenFailed;
     }
+}
+
+int CWaveDatabase::ReadSegmentSamples(const DataSegment& seg, float* dest, std::size_t capacity) const noexcept {
+    SegmentFile file;
+    const int rc = OpenSegment(seg, file);
+    return rc != db::kOk ? rc : file.Read(dest, capacity);
 }
 
 int CWaveDatabase::ReadInterval(std::string_view sta, std::string_view ch, std::string_view lcode,

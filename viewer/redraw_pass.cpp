@@ -137,14 +137,26 @@ void LogFilterApplied(Pass& p, const Channel& c) {
                  "::" + c.entry.lcode + ")");
 }
 
+// The samples of one channel as opened: one buffer from the shelf, the files
+// to read into it, and how it is cut into drawn pieces.
+struct ChannelSamples {
+    SampleLoan buffer;
+    std::vector<TracePiece> pieces;
+    std::vector<std::pair<std::size_t, std::size_t>> gaps;  //!< see TraceWork
+    std::vector<PieceRead> reads;                           //!< see TraceWork
+    bool joinable = false;  //!< one window buffer with gap markers where nothing was read
+};
+
 // Hands the samples of a channel to a worker (or works on them here without
 // workers) and queues the drawing of the paths it makes; a failed job is
 // logged as the read of the channel would have been.
-void SubmitTrace(Pass& p, const Channel& c, SampleLoan samples, std::vector<TracePiece> pieces,
-                 const ScaleSetting& scaleSetting, ChannelOutcome& out) {
+void SubmitTrace(Pass& p, const Channel& c, ChannelSamples samples, const ScaleSetting& scaleSetting,
+                 ChannelOutcome& out) {
     auto work = std::make_shared<TraceWork>();
-    work->samples = std::move(samples);
-    work->pieces = std::move(pieces);
+    work->samples = std::move(samples.buffer);
+    work->gaps = std::move(samples.gaps);
+    work->reads = std::move(samples.reads);
+    work->pieces = std::move(samples.pieces);
     work->filter = c.filter;
     work->rate = c.rate;
     work->samplesInWindow = c.samplesInWindow;
@@ -174,6 +186,7 @@ void SubmitTrace(Pass& p, const Channel& c, SampleLoan samples, std::vector<Trac
         p,
         [job, timings, outcome, failure](TraceCanvas& canvas) {
             if (timings != nullptr) {
+                timings->read += job->readSeconds;
                 timings->filter += job->filterSeconds;
                 timings->reduce += job->reduceSeconds;
             }
@@ -190,19 +203,11 @@ void SubmitTrace(Pass& p, const Channel& c, SampleLoan samples, std::vector<Trac
         job);
 }
 
-// The samples of one channel as read: one buffer from the shelf and how it
-// is cut into drawn pieces.
-struct ChannelSamples {
-    SampleLoan buffer;
-    std::vector<TracePiece> pieces;
-    bool joinable = false;  //!< one window buffer with gap markers where nothing was read
-};
 
-// Puts gap markers wherever no segment of a joinable window lands (the
-// segments' own samples are read into the rest).
-void FillGaps(std::vector<float>& window, const std::vector<DataSegment>& segments, double windowStart,
-              double rate) {
-    const std::size_t n = window.size();
+// Stretches of a joinable window that no segment covers (gap markers go
+// there; the segments' own samples are read into the rest).
+std::vector<std::pair<std::size_t, std::size_t>> GapStretches(std::size_t n, const std::vector<DataSegment>& segments,
+                                                              double windowStart, double rate) {
     std::vector<std::pair<std::size_t, std::size_t>> covered;
     covered.reserve(segments.size());
     for (const DataSegment& seg : segments) {
@@ -213,21 +218,24 @@ void FillGaps(std::vector<float>& window, const std::vector<DataSegment>& segmen
         covered.emplace_back(at, at + std::min(count, n - at));
     }
     std::sort(covered.begin(), covered.end());
+    std::vector<std::pair<std::size_t, std::size_t>> gaps;
     std::size_t from = 0;
     for (const auto& [begin, end] : covered) {
-        if (begin > from) std::fill(window.begin() + static_cast<std::ptrdiff_t>(from),
-                                    window.begin() + static_cast<std::ptrdiff_t>(begin), kGapMarker);
+        if (begin > from) gaps.emplace_back(from, begin);
         from = std::max(from, end);
     }
-    if (from < n) std::fill(window.begin() + static_cast<std::ptrdiff_t>(from), window.end(), kGapMarker);
+    if (from < n) gaps.emplace_back(from, n);
+    return gaps;
 }
 
-// Reads the files of the planned segments. Segments that join go straight to
-// their place in one window buffer (gap markers between them, later files
-// over earlier ones); others one after the other, each a piece of its own. A
-// file that cannot be read is left out of segments and the layout is decided
-// again over the rest, as if the catalogue had not named it.
-ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>& segments) {
+// Opens the files of the planned segments; whether a channel's files can be
+// read decides its next log lines, so this happens here, in channel order,
+// and the reading itself on a worker. Segments that join go to their place
+// in one window buffer (gap markers between them, later files over earlier
+// ones); others one after the other, each a piece of its own. A file that
+// cannot be opened is left out of segments and the layout is decided again
+// over the rest, as if the catalogue had not named it.
+ChannelSamples OpenSegments(Pass& p, const Channel& c, std::vector<DataSegment>& segments) {
     const CWaveDatabase& database = p.session.state().database;
     const std::size_t n = static_cast<std::size_t>(c.samplesInWindow > 0 ? c.samplesInWindow : 0);
     for (;;) {
@@ -241,6 +249,34 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
             total += static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
         }
         out.joinable = SegmentsJoinable(spans, c.rate);
+        std::size_t at = 0;
+        std::size_t failed = segments.size();
+        for (std::size_t k = 0; k < segments.size(); ++k) {
+            const DataSegment& seg = segments[k];
+            SegmentFile file;
+            if (database.OpenSegment(seg, file) != db::kOk) {
+                failed = k;
+                break;
+            }
+            const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
+            if (!out.joinable) {
+                const std::size_t count = static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
+                out.reads.push_back({std::move(file), at, count});
+                out.pieces.push_back({at, count, offset});
+                at += count;
+            } else if (offset >= 0 && static_cast<std::size_t>(offset) < n) {
+                const std::size_t place = static_cast<std::size_t>(offset);
+                out.reads.push_back({std::move(file), place, n - place});
+            }  // else: nothing of it lands in the window, but it could be read
+        }
+        if (failed != segments.size()) {
+            segments.erase(segments.begin() + static_cast<std::ptrdiff_t>(failed));
+            continue;
+        }
+        if (out.joinable) {
+            out.gaps = GapStretches(n, segments, p.window.start, c.rate);
+            out.pieces.push_back({0, n, 0});
+        }
         {
             // Waiting for a worker to give a window back is not reading. The
             // traces ahead are drawn meanwhile, so that no more channels are
@@ -256,38 +292,7 @@ ChannelSamples ReadSegments(Pass& p, const Channel& c, std::vector<DataSegment>&
                 p.timings->read -= waited;
             }
         }
-        if (out.joinable) {
-            FillGaps(out.buffer.samples(), segments, p.window.start, c.rate);
-            out.pieces.push_back({0, n, 0});
-        }
-        float* const buffer = out.buffer.samples().data();
-        std::size_t at = 0;
-        std::size_t failed = segments.size();
-        for (std::size_t k = 0; k < segments.size() && failed == segments.size(); ++k) {
-            const DataSegment& seg = segments[k];
-            int rc;
-            if (out.joinable) {
-                const long long offset = WindowOffset(seg.tBegin, p.window.start, c.rate);
-                if (offset >= 0 && static_cast<std::size_t>(offset) < n) {
-                    const std::size_t at = static_cast<std::size_t>(offset);
-                    rc = database.ReadSegmentSamples(seg, buffer + at, n - at);
-                } else {
-                    // Nothing of it lands in the window, but a file that cannot
-                    // be read still counts as not read.
-                    float first = 0;
-                    rc = database.ReadSegmentSamples(seg, &first, 1);
-                }
-            } else {
-                const std::size_t count = static_cast<std::size_t>(seg.count > 0 ? seg.count : 0);
-                rc = database.ReadSegmentSamples(seg, buffer + at, count);
-                out.pieces.push_back({at, count, WindowOffset(seg.tBegin, p.window.start, c.rate)});
-                at += count;
-            }
-            if (rc != db::kOk) failed = k;
-        }
-        if (failed == segments.size()) return out;
-        out.buffer.Return();
-        segments.erase(segments.begin() + static_cast<std::ptrdiff_t>(failed));
+        return out;
     }
 }
 
@@ -298,7 +303,7 @@ void DrawWindow(Pass& p, const Channel& c, const std::vector<DataSegment>& segme
     Debug(p, "Drawing " + Span(c, from, to));
     for (const DataSegment& seg : segments)
         if (WindowOffset(seg.tBegin, p.window.start, c.rate) < 0) WriteLog(IncorrectTime(c, seg, p));
-    SubmitTrace(p, c, std::move(samples.buffer), std::move(samples.pieces), scaleSetting, out);
+    SubmitTrace(p, c, std::move(samples), scaleSetting, out);
     if (c.filter.on) LogFilterApplied(p, c);
     Debug(p, "Data drawn " + Span(c, from, to));
 }
@@ -317,7 +322,7 @@ void DrawPiecewise(Pass& p, const Channel& c, const std::vector<DataSegment>& se
         if (!drawn && p.warnings) WriteLog(IncorrectTime(c, seg, p));
         if (drawn) Debug(p, "Data drawn " + Span(c, seg.tBegin, seg.tEnd));
     }
-    SubmitTrace(p, c, std::move(samples.buffer), std::move(samples.pieces), scaleSetting, out);
+    SubmitTrace(p, c, std::move(samples), scaleSetting, out);
 }
 
 // Steps 17-21 of a channel: read, draw, event marks. Returns false when the
@@ -340,7 +345,7 @@ bool ReadAndDraw(Pass& p, const Channel& c, double latestTime, ChannelOutcome& o
         ChannelSamples samples;
         {
             Stopwatch sw(Field(p.timings, &PassTimings::read));
-            samples = ReadSegments(p, c, segments);
+            samples = OpenSegments(p, c, segments);
         }
         if (segments.empty()) {
             CalendarFields t;

@@ -1,8 +1,10 @@
 #include "viewer/trace_jobs.h"
 
+#include "dblib/db_result.h"
 #include "viewer/bandpass_filter.h"
 #include "viewer/trace_canvas.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace kvt::viewer {
@@ -64,9 +66,21 @@ std::size_t SampleShelf::CapacityBytes() const {
 
 void RunTraceWork(TraceWork& work, TraceJob& job) noexcept {
     try {
+        std::vector<float>& buffer = work.samples.samples();
+        const auto readStart = Clock::now();
+        for (const auto& [from, to] : work.gaps)
+            std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(from),
+                      buffer.begin() + static_cast<std::ptrdiff_t>(to), kGapMarker);
+        for (PieceRead& read : work.reads) {
+            if (read.file.Read(buffer.data() + read.at, read.capacity) != db::kOk)
+                std::fill_n(buffer.begin() + static_cast<std::ptrdiff_t>(read.at),
+                            std::min(read.capacity, read.file.count()), kGapMarker);
+            read.file = SegmentFile();  // closed as soon as it is read
+        }
+        job.readSeconds += SecondsSince(readStart);
         AmplitudeScale scale;
         for (const TracePiece& piece : work.pieces) {
-            float* samples = work.samples.samples().data() + piece.begin;
+            float* samples = buffer.data() + piece.begin;
             if (work.filter.on) {
                 const auto t = Clock::now();
                 ApplyBandPass(samples, piece.count, 1.0 / work.rate, work.filter.low, work.filter.high);

@@ -9,6 +9,7 @@
 // done, so a pass never holds more windows than the shelf lends out, however
 // many channels it draws.
 
+#include "dblib/segment_file.h"
 #include "viewer/amplitude_scale.h"
 #include "viewer/band_geometry.h"
 #include "viewer/pass_logic.h"
@@ -21,6 +22,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace kvt::viewer {
@@ -95,9 +97,23 @@ struct TracePiece {
     long long firstIndex = 0;
 };
 
+//! A file piece to read into a job's buffer: samples [at, at + capacity) at
+//! most (fewer when the piece is shorter).
+struct PieceRead {
+    SegmentFile file;          //!< opened by the pass, read by the job
+    std::size_t at = 0;        //!< first sample of the buffer to write
+    std::size_t capacity = 0;  //!< most samples to write
+};
+
 //! What a job needs: the samples and how to turn them into trace paths.
 struct TraceWork {
     SampleLoan samples;               //!< a buffer from the shelf, given back when done
+    //! Stretches [first, second) of the buffer no file covers: gap markers.
+    std::vector<std::pair<std::size_t, std::size_t>> gaps;
+    //! Files read into the buffer first, in order (a later one over an
+    //! earlier one). A file that fails to read after it was opened leaves
+    //! gap markers where it would have gone.
+    std::vector<PieceRead> reads;
     std::vector<TracePiece> pieces;   //!< in drawing order; the automatic range carries over
     FilterSetting filter;             //!< band-pass of the channel (on or off)
     double rate = 0;                  //!< samples/s
@@ -114,6 +130,7 @@ struct TraceJob {
     //! trace, or with reduce false a path with a point per sample.
     std::vector<std::vector<PixelRun>> runs;
     std::vector<std::vector<PathPoint>> paths;
+    double readSeconds = 0;    //!< s spent reading the files
     double filterSeconds = 0;  //!< s of thread time spent filtering
     double reduceSeconds = 0;  //!< s spent choosing the range, clipping and reducing
     bool failed = false;       //!< an allocation failure stopped the job (no paths)
@@ -121,9 +138,9 @@ struct TraceJob {
     std::shared_future<void> done = finished.get_future().share();
 };
 
-//! Runs the CPU stages of work into job: per piece the band-pass, the
-//! automatic range (carried over from piece to piece) and the pixel runs
-//! (or the path). Gives the buffer back and fulfils job.done, also on
+//! Runs the stages of work into job: the gap markers and the file reads,
+//! then per piece the band-pass, the automatic range (carried over from
+//! piece to piece) and the pixel runs (or the path). Gives the buffer back and fulfils job.done, also on
 //! failure. Never throws.
 void RunTraceWork(TraceWork& work, TraceJob& job) noexcept;
 

@@ -3,6 +3,8 @@
 // between its pieces, buffer given back), and the queue that draws in order.
 #include "viewer/trace_jobs.h"
 
+#include "dblib/data_file.h"
+#include "dblib/db_result.h"
 #include "viewer/trace_canvas.h"
 #include "viewer/worker_pool.h"
 
@@ -10,8 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -20,6 +27,8 @@
 
 namespace kvt::viewer {
 namespace {
+
+namespace fs = std::filesystem;
 
 TEST(SampleShelf, LendsAtMostItsLimitAndReusesGivenBuffers) {
     SampleShelf shelf(2);
@@ -120,6 +129,51 @@ TEST_F(TraceJobs, RangeCarriesOverFromPiecesNotDrawn) {
     // The buffer is back: the shelf of one lends again at once.
     std::vector<float> next = shelf.Take(10);
     shelf.Give(std::move(next));
+}
+
+// The job reads the files the pass opened and marks the stretches no file
+// covers; a file that fails to read after it was opened (here a directory)
+// leaves gap markers where its samples would have gone.
+TEST_F(TraceJobs, ReadsOpenedFilesAndMarksWhatNoFileCovers) {
+    const fs::path dir = fs::temp_directory_path() / ("kvt-trace-jobs-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "unreadable");
+    {
+        std::ofstream out(dir / "ramp.dat", std::ios::binary);
+        const std::string header(512, '\0');
+        out.write(header.data(), 512);
+        for (float v = 1; v <= 4; ++v) out.write(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    const BandLayout layout = BandLayout::Make(400, 200, 1);
+    SampleShelf shelf(1);
+    TraceWork work;
+    work.samples = SampleLoan(shelf, 10);
+    std::fill(work.samples.samples().begin(), work.samples.samples().end(), 99.0f);
+    work.gaps = {{0, 2}, {9, 10}};
+    PieceRead ramp;
+    ASSERT_EQ(ramp.file.Open((dir / "ramp.dat").string(), kFloat32, 512, 4), db::kOk);
+    ramp.at = 2;
+    ramp.capacity = 8;  // the piece holds 4 samples: only those are written
+    PieceRead broken;
+    ASSERT_EQ(broken.file.Open((dir / "unreadable").string(), kFloat32, 0, 3), db::kOk);
+    broken.at = 6;
+    broken.capacity = 4;
+    work.reads.push_back(std::move(ramp));
+    work.reads.push_back(std::move(broken));
+    work.pieces = {{0, 10, 0}};
+    work.rate = 1000;
+    work.samplesInWindow = 10;
+    work.layout = layout;
+    work.band = layout.BandOf(0);
+    TraceJob job;
+    RunTraceWork(work, job);
+    EXPECT_FALSE(job.failed);
+    EXPECT_GE(job.readSeconds, 0.0);
+    // The buffer is back on the shelf as the job left it.
+    std::vector<float> seen = shelf.Take(10);
+    const float g = kGapMarker;
+    EXPECT_EQ(seen, (std::vector<float>{g, g, 1, 2, 3, 4, g, g, g, g}));
+    shelf.Give(std::move(seen));
+    fs::remove_all(dir);
 }
 
 TEST_F(TraceJobs, QueueDrawsInOrderAndWaitsOnlyWhereItMust) {
