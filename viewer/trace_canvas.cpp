@@ -10,6 +10,29 @@
 #include "trace_path.h"
 
 namespace kvt::viewer {
+namespace {
+
+// Sets one pixel of a trace to the trace colour; pixels outside the image
+// are skipped. The image's rows are fetched once: scanLine() checks for a
+// shared copy on every call, which would cost more than plotting the pixel.
+// (A null image has no pixels; nothing is written then.)
+class TracePlot {
+public:
+    explicit TracePlot(QImage& image)
+        : w_(image.width()), h_(image.height()), colour_(colours::kTrace.rgb()), bits_(image.bits()),
+          stride_(image.bytesPerLine()) {}
+    void operator()(int x, int y) const {
+        if (x >= 0 && y >= 0 && x < w_ && y < h_) reinterpret_cast<QRgb*>(bits_ + y * stride_)[x] = colour_;
+    }
+
+private:
+    int w_, h_;
+    QRgb colour_;
+    uchar* bits_;
+    qsizetype stride_;
+};
+
+}  // namespace
 
 QFont MakeDisplayFont(const QString& face, int cellHeight) {
     QFont font(face);
@@ -114,22 +137,12 @@ void TraceCanvas::DrawCentredText(int i, const QString& text) {
 void TraceCanvas::DrawTrace(float* samples, std::size_t count, long long firstIndex, long long samplesInWindow,
                             int i, const AmplitudeScale& scale, bool reducePerColumn) {
     const Band b = layout_.BandOf(i);
-    const int w = image_.width();
-    const int h = image_.height();
-    const QRgb colour = colours::kTrace.rgb();
-    // The image's rows fetched once: scanLine() checks for a shared copy on
-    // every call, which would cost more than plotting the pixel. (A null
-    // image has no pixels; plot then writes nothing.)
-    uchar* const bits = image_.bits();
-    const qsizetype stride = image_.bytesPerLine();
-    auto plot = [&](int x, int y) {
-        if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
-    };
     if (reducePerColumn) {
         DrawRuns(BuildReducedTraceRuns(samples, count, firstIndex, samplesInWindow, layout_, b, scale));
         return;
     }
-    PathRasteriser<decltype(plot)&> raster(plot);
+    TracePlot plot(image_);
+    PathRasteriser<TracePlot&> raster(plot);
     ForEachTracePoint(samples, count, firstIndex, samplesInWindow, layout_, b, scale,
                       [&](const PathPoint& p) { raster.Add(p); });
 }
@@ -150,14 +163,7 @@ void TraceCanvas::DrawRuns(const std::vector<PixelRun>& runs) {
 }
 
 void TraceCanvas::DrawPath(const std::vector<PathPoint>& path) {
-    const int w = image_.width();
-    const int h = image_.height();
-    const QRgb colour = colours::kTrace.rgb();
-    uchar* const bits = image_.bits();
-    const qsizetype stride = image_.bytesPerLine();
-    auto plot = [&](int x, int y) {
-        if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
-    };
+    TracePlot plot(image_);
     RasterisePath(path, plot);
 }
 
